@@ -1,0 +1,14 @@
+// ZAVTools: the one header a host module includes.
+//
+// Link against the import library of ZAVTools.dll. The narrow string class and the COM
+// support used in the signatures come from the sdkcompat headers and library.
+#pragma once
+
+#include "ZAVTools/Export.h"
+#include "ZAVTools/Host.h"
+#include "ZAVTools/Automation.h"
+#include "ZAVTools/ComErrors.h"
+#include "ZAVTools/Strings.h"
+#include "ZAVTools/Markers.h"
+#include "ZAVTools/QCAlarm.h"
+#include "ZAVTools/SpecManager.h"

@@ -1,0 +1,12 @@
+// Entry point of every test executable: COM on the test thread, then GoogleTest.
+#include <windows.h>
+#include <objbase.h>
+#include <gtest/gtest.h>
+
+int main(int argc, char** argv) {
+    ::CoInitializeEx(nullptr, COINIT_APARTMENTTHREADED);
+    ::testing::InitGoogleTest(&argc, argv);
+    int result = RUN_ALL_TESTS();
+    ::CoUninitialize();
+    return result;
+}

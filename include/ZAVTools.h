@@ -12,3 +12,5 @@
 #include "ZAVTools/Markers.h"
 #include "ZAVTools/QCAlarm.h"
 #include "ZAVTools/SpecManager.h"
+#include "ZAVTools/ProjectFile.h"
+#include "ZAVTools/Paths.h"

@@ -108,20 +108,18 @@ CString CSpecManager::GetSampleAlarmDesc(VELIQCVChartsLib::_IQCVChartsPtr chart,
                                          int chartParts, int warning) {
     const CString typeName = zav::ChartTypeName(chart->ChartType());
     const int parts = chartParts & m_pImpl->m_nCheckAlarmFor;
+    // The chart type is named once, before the first measure text ("%s; %s"), and a second
+    // text follows after "; ". Joined without printf, which would measure the text twice.
     CString description;
     if (parts & 1) {
         const CString x =
             zav::MeasureText(chart, warning ? zav::kXWarning : zav::kXControl, sampleIndex);
-        description.Format("%s; %s", typeName.GetString(), x.GetString());
+        description = typeName + "; " + x;
     }
     if (parts & 2) {
         const CString r =
             zav::MeasureText(chart, warning ? zav::kRWarning : zav::kRControl, sampleIndex);
-        // The chart type is named once, before the first measure text.
-        if (description.IsEmpty())
-            description.Format("%s; %s", typeName.GetString(), r.GetString());
-        else
-            description.AppendFormat("; %s", r.GetString());
+        description = (description.IsEmpty() ? typeName : description) + "; " + r;
     }
     return description;
 }

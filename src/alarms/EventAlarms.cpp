@@ -27,7 +27,7 @@ EventAlarms::EventAlarms(SpecManagerImpl& state, const wchar_t* alarmType, size_
         m_sharedDetails = Widened(name.Trim().GetString());
     }
     std::vector<QCAlarm>& alarms = state.m_alarms;
-    if (most > alarms.size() && alarms.capacity() - alarms.size() < most) {
+    if (2 * most >= alarms.size() && alarms.capacity() - alarms.size() < most) {
         alarms.reserve(alarms.size() + most);
         m_reserved = true;
     }

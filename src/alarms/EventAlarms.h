@@ -24,9 +24,9 @@ using WideText = std::unique_ptr<wchar_t, FreeWideText>;
 // each record then gets its own copies, so a record costs its strings and nothing more.
 class EventAlarms {
 public:
-    // An event that can more than double the list reserves room for all its records at once,
-    // so that one large event leaves the list at its exact size; smaller events grow it as
-    // push_back does.
+    // An event that can grow the list by half or more reserves room for all its records at
+    // once, so that a large event leaves the list at its exact size (still a geometric growth,
+    // so appends stay amortised constant); smaller events grow it as push_back does.
     EventAlarms(SpecManagerImpl& state, const wchar_t* alarmType, size_t most);
     // Gives back what such a reservation did not fill (samples ignored or dropped).
     ~EventAlarms();

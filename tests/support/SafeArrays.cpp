@@ -20,7 +20,12 @@ template <typename Fill> SafeArray Filled(VARTYPE type, size_t count, Fill fill)
     void* data = nullptr;
     if (FAILED(::SafeArrayAccessData(array.get(), &data)))
         throw std::runtime_error("SafeArrayAccessData failed");
-    fill(data);
+    try {
+        fill(data);
+    } catch (...) {
+        ::SafeArrayUnaccessData(array.get());
+        throw;
+    }
     ::SafeArrayUnaccessData(array.get());
     return array;
 }

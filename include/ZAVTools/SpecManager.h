@@ -43,6 +43,44 @@ public:
     // True when `code` is one of the alarm kinds the host asked for (whole, case-sensitive).
     bool CheckWantedReturnCode(const char* code);
 
+    // Alarm handlers, called by the chart event sink for the chart server's alarm events. Each
+    // appends the alarms it keeps to the list handed to the service later. The arrays belong to
+    // the caller; the element count is that of the first array, and every other array must
+    // hold at least as many (else E_INVALIDARG, before anything is kept). `flag` and `value`
+    // come with the event and mean nothing here. Failures leave as exceptions; the alarms kept
+    // for earlier elements of the event stay.
+    //
+    // chartParts: the charts the samples violated, 1 the X chart, 2 the R chart, 3 both.
+    void OnSampleOutOfControl(VELIQCVChartsLib::_IQCVChartsPtr chart, SAFEARRAY* labels,
+                              SAFEARRAY* keys, bool flag, long chartParts);
+    void OnSampleOutsideWarningLimits(VELIQCVChartsLib::_IQCVChartsPtr chart, SAFEARRAY* labels,
+                                      SAFEARRAY* keys, bool flag, long chartParts);
+    // warning: 0 for control limits, non-zero for warning limits.
+    void OnSpecLimitAlarm(VELIQCVChartsLib::_IQCVChartsPtr chart, SAFEARRAY* labels,
+                          SAFEARRAY* keys, bool flag, long chartParts, int warning);
+    // observations: 32-bit numbers of the observations within their samples, from 1.
+    void OnObsOutsideSpecs(VELIQCVChartsLib::_IQCVChartsPtr chart, SAFEARRAY* labels,
+                           SAFEARRAY* keys, SAFEARRAY* observations, bool flag, long value);
+    // tests: 32-bit runs-test codes, 0 to 6.
+    void OnRunsViolation(VELIQCVChartsLib::_IQCVChartsPtr chart, SAFEARRAY* firstLabels,
+                         SAFEARRAY* firstKeys, SAFEARRAY* lastLabels, SAFEARRAY* lastKeys,
+                         SAFEARRAY* tests, bool flag, long value);
+    // True when the ignore variable's value on the case lies below the ignore threshold.
+    bool ShouldIgnoreAlarm(int caseNumber);
+
 private:
+    // The sample's identity: the chart's label, or the auto-update cells of the case joined
+    // by "_". Null when there is nothing to join.
+    CComBSTR GetSampleIdHelper(VELIQCVChartsLib::_IQCVChartsPtr chart, wchar_t* label,
+                               int caseNumber);
+    // The chart type's name with the X and/or R measure text against the control limits
+    // (warning 0) or the warning limits.
+    CString GetSampleAlarmDesc(VELIQCVChartsLib::_IQCVChartsPtr chart, int sampleIndex,
+                               int chartParts, int warning);
+    // The auxiliary data cells of the case joined by "; ".
+    CString GetAlarmAuxData(VELIQCVChartsLib::_IQCVChartsPtr chart, int caseNumber);
+
+    friend struct CSpecManagerTestAccess;
+
     SpecManagerImpl* m_pImpl;
 };

@@ -4,7 +4,8 @@
 Each line makes batches of five parts; every part's diameter (mm) and weight (g) are measured.
 Line A runs on target until its mean diameter shifts up by 1.5 sigma at a known batch; line B
 runs on target until its tool starts to wear, after which its mean diameter drifts up by a fixed
-amount per batch. Weight follows diameter. The rows are grouped by line (all of line A, then all
+amount per batch, back to target at each tool change (every 250 batches, so not within the
+default 400). Weight follows diameter. The rows are grouped by line (all of line A, then all
 of line B), in time order within a line, so that each line is one block of cases.
 
     python3 generate.py                        # writes production.csv beside this script
@@ -31,9 +32,11 @@ START = datetime.datetime(2024, 5, 6, 6, 0)
 # Line A: the mean diameter moves up by 1.5 sigma from this batch (1-based) on.
 SHIFT_BATCH = 250
 SHIFT = 1.5 * DIAMETER_SIGMA
-# Line B: from this batch on, the mean diameter rises by this much per batch.
+# Line B: from this batch on, the mean diameter rises by this much per batch as the tool wears,
+# until the tool is changed after TOOL_LIFE batches and the drift starts again from target.
 TREND_BATCH = 200
 TREND_PER_BATCH = 0.0001
+TOOL_LIFE = 250
 
 OPERATORS = {
     "A": {"Early": "Meier", "Late": "Okafor", "Night": "Silva"},
@@ -53,7 +56,8 @@ def mean_diameter(line, batch):
     if line == "A" and batch >= SHIFT_BATCH:
         return DIAMETER_TARGET + SHIFT
     if line == "B" and batch >= TREND_BATCH:
-        return DIAMETER_TARGET + TREND_PER_BATCH * (batch - TREND_BATCH + 1)
+        worn = (batch - TREND_BATCH) % TOOL_LIFE + 1
+        return DIAMETER_TARGET + TREND_PER_BATCH * worn
     return DIAMETER_TARGET
 
 

@@ -245,12 +245,18 @@ public:
         va_end(args);
     }
     void AppendFormatV(const char* format, va_list args) {
-        va_list measure;
-        va_copy(measure, args);
-        int added = vsnprintf(nullptr, 0, format, measure);
-        va_end(measure);
+        // Most texts fit the stack buffer, which spares formatting them twice.
+        char quick[512];
+        va_list first;
+        va_copy(first, args);
+        int added = vsnprintf(quick, sizeof quick, format, first);
+        va_end(first);
         if (added < 0)
             AtlThrow(E_INVALIDARG);
+        if (added < static_cast<int>(sizeof quick)) {
+            Append(quick, added);
+            return;
+        }
         int old = GetLength();
         char* buffer = PrepareWrite(CheckedSum(old, added));
         vsnprintf(buffer + old, added + 1, format, args);

@@ -72,3 +72,15 @@ struct IRefChart : IUnknown {
 __CRT_UUID_DECL(IRefChart, 0x3f7c2a91, 0x5d04, 0x4b6e, 0x9a, 0x1c, 0x27, 0xe8, 0x40, 0xb5, 0x6d,
                 0x13)
 _COM_SMARTPTR_TYPEDEF(IRefChart, __uuidof(IRefChart));
+
+// The application also answers QueryInterface for IRefApplication: a host that ran an analysis
+// through a library which keeps the chart server to itself reaches the chart this way.
+struct IRefApplication : IUnknown {
+    // The chart server made by the most recent Run of an analysis of this application; null
+    // (and S_FALSE) before any Run.
+    virtual HRESULT __stdcall get_LastChartServer(VELIQCVChartsLib::_IQCVCharts** chart) = 0;
+};
+
+__CRT_UUID_DECL(IRefApplication, 0x9b1e5d27, 0x40c3, 0x4a8f, 0xb6, 0x52, 0x1d, 0x7e, 0x93, 0x0a,
+                0xc4, 0x58)
+_COM_SMARTPTR_TYPEDEF(IRefApplication, __uuidof(IRefApplication));

@@ -48,6 +48,8 @@ public:
     HRESULT __stdcall get_Dialog(IDispatch** result) override;
     HRESULT __stdcall raw_Run(long* result) override;
 
+    const std::shared_ptr<AnalysisState>& State() const { return m_state; }
+
 private:
     TableView m_view;
     std::shared_ptr<AnalysisState> m_state;

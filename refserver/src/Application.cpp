@@ -49,7 +49,19 @@ HRESULT Application::raw_Analysis(long type, VARIANT data, VELTRIUM::_Analysis**
         if (FAILED(::VariantChangeType(&object, &data, 0, VT_UNKNOWN)))
             Fail(E_INVALIDARG, L"The data of a QC analysis must be a spreadsheet object "
                                L"(VT_DISPATCH)");
-        MakeObject<refsrv::Analysis>(TableViewOf(object.punkVal)).CopyTo(result);
+        auto analysis = MakeObject<refsrv::Analysis>(TableViewOf(object.punkVal));
+        m_lastAnalysis = analysis->State();
+        analysis.CopyTo(result);
+        return S_OK;
+    });
+}
+
+HRESULT Application::get_LastChartServer(VELIQCVChartsLib::_IQCVCharts** chart) {
+    return Guard(__uuidof(IRefApplication), L"RefServer.Application", [&] {
+        *Out(chart) = nullptr;
+        if (!m_lastAnalysis || !m_lastAnalysis->chartServer)
+            return S_FALSE;
+        m_lastAnalysis->chartServer.CopyTo(chart);
         return S_OK;
     });
 }

@@ -119,6 +119,28 @@ TEST_F(Analysis, TheDialogIsReachedByNameOnly) {
     EXPECT_EQ(DISP_E_UNKNOWNNAME, value.pdispVal->GetIDsOfNames(IID_NULL, launch, 1, 0x400, &id));
 }
 
+TEST_F(Analysis, TheApplicationKeepsTheChartServerOfTheLatestRun) {
+    _ApplicationPtr app = NewApplication();
+    IRefApplicationPtr extra(app);
+    ASSERT_TRUE(extra);
+    VELIQCVChartsLib::_IQCVCharts* chart = nullptr;
+    EXPECT_EQ(S_FALSE, extra->get_LastChartServer(&chart));
+    EXPECT_EQ(nullptr, chart);
+
+    _AnalysisPtr first = app->Analysis(3251, data);
+    _AnalysisPtr second = app->Analysis(3251, data);
+    EXPECT_EQ(S_FALSE, extra->get_LastChartServer(&chart)) << "no analysis has run yet";
+    _variant_t path(project.c_str());
+    PutByName(second->GetDialog(), L"DropProjectFile", path);
+    second->Run();
+    ASSERT_EQ(S_OK, extra->get_LastChartServer(&chart));
+    _IQCVChartsPtr last(chart, false);
+    _variant_t fromDialog;
+    GetByName(second->GetDialog(), L"ChartServer", fromDialog);
+    EXPECT_EQ(_IQCVChartsPtr(fromDialog.pdispVal).GetInterfacePtr(), last.GetInterfacePtr())
+        << "the chart of the latest analysis";
+}
+
 TEST_F(Analysis, RunNeedsAProjectFile) {
     _AnalysisPtr analysis = NewApplication()->Analysis(3251, data);
     long samples = 7;

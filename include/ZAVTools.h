@@ -12,3 +12,8 @@
 #include "ZAVTools/Markers.h"
 #include "ZAVTools/QCAlarm.h"
 #include "ZAVTools/SpecManager.h"
+#include "ZAVTools/Exceptions.h"
+#include "ZAVTools/LogFile.h"
+#include "ZAVTools/ModuleLog.h"
+#include "ZAVTools/CrashReport.h"
+#include "ZAVTools/ExceptionLogging.h"

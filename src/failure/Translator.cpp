@@ -8,13 +8,17 @@
 // handlers, running destructors on the way. The faulting code must be compiled with
 // -fnon-call-exceptions, so that its unwind tables cover instructions that can fault.
 //
-// A vectored handler sees an exception before any frame-based handler does. So that
-// exceptions which other code raises and handles itself stay untouched, only warnings and
-// errors are translated (never informational codes such as debugger output or GCC's own
-// throw), and never a C++ exception of another runtime.
+// A vectored handler sees an exception before any frame-based handler does, while a
+// translator proper is only asked by a C++ frame that the search reaches. So that exceptions
+// which other code raises and handles itself stay untouched, only warnings and errors are
+// translated (never informational codes such as debugger output or GCC's own throw), never a
+// C++ exception of another runtime, and never an exception whose nearest handler is the
+// system's own: RPC reports a failed call by an exception that its proxy turns back into an
+// HRESULT, and IsBadReadPtr and its kind catch the faults they provoke.
 #include "ZAVTools/Exceptions.h"
 
 #include <float.h>
+#include <wchar.h>
 #include <xmmintrin.h>
 #include <new>
 
@@ -35,6 +39,12 @@ struct ThreadFault {
 class Translation {
 public:
     Translation() : m_slot(::TlsAlloc()) {
+        UINT length = ::GetSystemWindowsDirectoryW(m_windowsFolder, MAX_PATH);
+        if (length > 0 && length < MAX_PATH) {
+            if (m_windowsFolder[length - 1] != L'\\')
+                m_windowsFolder[length++] = L'\\';
+            m_windowsFolderLength = length;
+        }
         s_instance = this;
         if (m_slot != TLS_OUT_OF_INDEXES)
             m_handler = ::AddVectoredExceptionHandler(1, &Translation::Handle);
@@ -62,6 +72,11 @@ public:
         if (s_instance)
             s_instance->Prepare(nullptr);
     }
+    // True when the first frame, from the fault outwards, that handles exceptions belongs to
+    // the operating system: a module in the Windows folder, or one of the handlers that Wine's
+    // own code registers with the thread rather than in unwind data.
+    bool HandledBySystem(const CONTEXT& fault) const;
+
     static ThreadFault* Current() {
         if (!s_instance || s_instance->m_slot == TLS_OUT_OF_INDEXES)
             return nullptr;
@@ -74,9 +89,13 @@ public:
 private:
     static LONG CALLBACK Handle(EXCEPTION_POINTERS* info);
 
+    bool IsSystemModule(ULONG64 imageBase) const;
+
     static inline Translation* s_instance = nullptr;
     DWORD m_slot;
     void* m_handler = nullptr;
+    wchar_t m_windowsFolder[MAX_PATH + 1] = {};
+    size_t m_windowsFolderLength = 0;
 };
 
 // Released with the thread, so that a fault in its last moments is not redirected into a
@@ -113,7 +132,55 @@ bool RaisedByProcessor(const EXCEPTION_RECORD& record) {
     }
 }
 
+struct HandlingFrame {
+    bool found;
+    ULONG64 imageBase;
+    ULONG64 establisher;
+};
+
+// Walks the stack from the fault as the dispatcher will, up to the first function with an
+// exception handler.
+HandlingFrame NearestHandlingFrame(const CONTEXT& fault) {
+    CONTEXT context = fault;
+    for (int depth = 0; depth < 512 && context.Rip; ++depth) {
+        ULONG64 imageBase = 0;
+        PRUNTIME_FUNCTION function = ::RtlLookupFunctionEntry(context.Rip, &imageBase, nullptr);
+        if (!function) {
+            // A leaf function: the return address is on top of the stack.
+            context.Rip = *reinterpret_cast<const ULONG64*>(context.Rsp);
+            context.Rsp += 8;
+            continue;
+        }
+        void* handlerData = nullptr;
+        ULONG64 establisher = 0;
+        if (::RtlVirtualUnwind(UNW_FLAG_EHANDLER, imageBase, context.Rip, function, &context,
+                               &handlerData, &establisher, nullptr))
+            return {true, imageBase, establisher};
+    }
+    return {false, 0, 0};
+}
+
 } // namespace
+
+bool Translation::IsSystemModule(ULONG64 imageBase) const {
+    wchar_t path[MAX_PATH + 1] = {};
+    DWORD length = ::GetModuleFileNameW(reinterpret_cast<HMODULE>(imageBase), path, MAX_PATH);
+    return m_windowsFolderLength > 0 && length > m_windowsFolderLength &&
+           _wcsnicmp(path, m_windowsFolder, m_windowsFolderLength) == 0;
+}
+
+bool Translation::HandledBySystem(const CONTEXT& fault) const {
+    HandlingFrame frame = NearestHandlingFrame(fault);
+    NT_TIB* tib;
+    // NtCurrentTeb's gs-relative read trips GCC 12's bounds check.
+    asm("movq %%gs:0x30, %0" : "=r"(tib));
+    auto registered = reinterpret_cast<ULONG64>(tib->ExceptionList);
+    bool onStack =
+        registered >= fault.Rsp && registered < reinterpret_cast<ULONG64>(tib->StackBase);
+    if (onStack && (!frame.found || registered < frame.establisher))
+        return true;
+    return frame.found && IsSystemModule(frame.imageBase);
+}
 
 extern "C" void zav_FaultTrampoline();
 
@@ -152,7 +219,7 @@ LONG CALLBACK Translation::Handle(EXCEPTION_POINTERS* info) {
     if (!Translatable(record.ExceptionCode))
         return EXCEPTION_CONTINUE_SEARCH;
     ThreadFault* fault = Current();
-    if (!fault)
+    if (!fault || s_instance->HandledBySystem(*info->ContextRecord))
         return EXCEPTION_CONTINUE_SEARCH;
     fault->record = record;
     fault->record.ExceptionRecord = nullptr;

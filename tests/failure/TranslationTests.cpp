@@ -127,6 +127,23 @@ TEST_F(Translation, RaisedCodesKeepTheirOwnClassAndName) {
     }
 }
 
+// The system's own code catches some faults it provokes and answers with a result; those must
+// not become C++ exceptions. A fault in system code that does not handle it still does.
+TEST_F(Translation, FaultsThatTheSystemHandlesItselfStayUntranslated) {
+    const void* bad = g_badAddress;
+    EXPECT_TRUE(::IsBadReadPtr(bad, 4));
+    EXPECT_TRUE(::IsBadWritePtr(const_cast<void*>(bad), 4));
+    EXPECT_EQ(0, ::lstrlenA(static_cast<const char*>(bad)));
+
+    size_t (*volatile length)(const char*) = &strlen;
+    try {
+        length(static_cast<const char*>(bad));
+        FAIL() << "no fault";
+    } catch (const access_violation& e) {
+        EXPECT_EQ(0x18u, e.m_record.ExceptionInformation[1]);
+    }
+}
+
 TEST_F(Translation, EachThreadPreparesItself) {
     std::string seen;
     std::thread worker([&] {

@@ -14,3 +14,8 @@
 #include "ZAVTools/SpecManager.h"
 #include "ZAVTools/ProjectFile.h"
 #include "ZAVTools/Paths.h"
+#include "ZAVTools/Exceptions.h"
+#include "ZAVTools/LogFile.h"
+#include "ZAVTools/ModuleLog.h"
+#include "ZAVTools/CrashReport.h"
+#include "ZAVTools/ExceptionLogging.h"

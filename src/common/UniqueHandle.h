@@ -81,11 +81,19 @@ struct EventSourceTraits {
     static void close(pointer value) noexcept { ::DeregisterEventSource(value); }
 };
 
+// Blocks that the system allocated with LocalAlloc (security descriptors, message texts).
+struct LocalMemoryTraits {
+    using pointer = void*;
+    static pointer invalid() noexcept { return nullptr; }
+    static void close(pointer value) noexcept { ::LocalFree(value); }
+};
+
 using UniqueHandleNull = UniqueHandle<NullHandleTraits>;
 using UniqueFile = UniqueHandle<FileHandleTraits>;
 using UniqueFind = UniqueHandle<FindHandleTraits>;
 using UniqueModule = UniqueHandle<ModuleTraits>;
 using UniqueRegKey = UniqueHandle<RegKeyTraits>;
 using UniqueEventSource = UniqueHandle<EventSourceTraits>;
+using UniqueLocal = UniqueHandle<LocalMemoryTraits>;
 
 } // namespace zav

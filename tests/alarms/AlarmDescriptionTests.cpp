@@ -220,7 +220,7 @@ TEST_F(MeasuredSample, ChartFailuresLeaveWithTheServersErrorInformation) {
 }
 
 TEST_F(Descriptions, CellFailuresFreeTheTextsReadSoFar) {
-    BstrLedger ledger(::GetModuleHandleW(L"ZAVTools.dll"));
+    BstrLedger ledger;
     state.m_autoUpdateColumns = {1, 2};
     state.m_auxDataVars = {1, 2};
     sheet.SetText(6, 1, L"kept until the failure");

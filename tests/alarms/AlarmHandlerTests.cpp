@@ -413,7 +413,7 @@ TEST_F(Handlers, TheListHoldsNoSpareRoomAfterALargeEvent) {
 // A fault on a later element keeps what the earlier ones added, adds nothing of its own and
 // leaves no lock, reference or BSTR behind.
 struct Failures : Handlers {
-    BstrLedger ledger{::GetModuleHandleW(L"ZAVTools.dll")};
+    BstrLedger ledger;
 
     void ExpectNothingLeft(std::initializer_list<const SafeArray*> arrays) {
         for (const SafeArray* array : arrays)

@@ -9,11 +9,11 @@ long freed = 0;
 
 } // namespace
 
-BstrLedger::BstrLedger(HMODULE module)
-    : m_alloc(module, "oleaut32.dll", "SysAllocString", reinterpret_cast<void*>(&CountAlloc)),
-      m_allocLen(module, "oleaut32.dll", "SysAllocStringLen",
-                 reinterpret_cast<void*>(&CountAllocLen)),
-      m_free(module, "oleaut32.dll", "SysFreeString", reinterpret_cast<void*>(&CountFree)) {
+BstrLedger::BstrLedger(const char* module)
+    : m_alloc("oleaut32.dll", "SysAllocString", reinterpret_cast<void*>(&CountAlloc), module),
+      m_allocLen("oleaut32.dll", "SysAllocStringLen", reinterpret_cast<void*>(&CountAllocLen),
+                 module),
+      m_free("oleaut32.dll", "SysFreeString", reinterpret_cast<void*>(&CountFree), module) {
     allocated = freed = 0;
 }
 

@@ -12,7 +12,7 @@ namespace zavtest {
 // One ledger at a time: the counters are the process's.
 class BstrLedger {
 public:
-    explicit BstrLedger(HMODULE module);
+    explicit BstrLedger(const char* module = "ZAVTools.dll");
     BstrLedger(const BstrLedger&) = delete;
     BstrLedger& operator=(const BstrLedger&) = delete;
 

@@ -1,0 +1,208 @@
+#include "ZAVTools/ExceptionLogging.h"
+
+#include <mbstring.h>
+#include <cstdio>
+#include <cstring>
+#include <string>
+
+#include "ZAVTools/ComErrors.h"
+#include "ZAVTools/CrashReport.h"
+#include "ZAVTools/LogFile.h"
+#include "ZAVTools/ModuleLog.h"
+#include "logging/CatchLadder.h"
+#include "logging/EventLog.h"
+
+namespace {
+
+// Stands for a std::exception rethrown by copy: the platform's std::exception cannot carry a
+// text of its own, so the copy keeps what() in this derived class.
+class StandardException : public std::exception {
+public:
+    explicit StandardException(const char* text) : m_text(text ? text : "") {}
+    const char* what() const noexcept override { return m_text.c_str(); }
+
+private:
+    std::string m_text;
+};
+
+bool HoldsBracket(const char* description) {
+    return description && _mbschr(reinterpret_cast<const unsigned char*>(description), '[');
+}
+
+// The log line of every LogAndRethrow. Its failures are the module logging's own business and
+// never keep the exception from going on.
+void LogCaught(CBaseZAVModule& module, HRESULT hr, const char* function, const char* activity,
+               const char* description) {
+    try {
+        ModuleLog(module, LOG_ERROR,
+                  "Exception detected in [%s] while doing [%s]; Error code 0x%X, [%s]", function,
+                  activity, static_cast<unsigned>(hr), description ? description : "");
+    } catch (...) {
+    }
+}
+
+[[noreturn]] void ThrowWrapped(HRESULT hr, const char* activity, const char* description) {
+    std::string text = activity ? activity : "";
+    text += " [";
+    text += description ? description : "";
+    text += "]";
+    ThrowComError(hr, text.c_str());
+}
+
+template <typename Caught>
+[[noreturn]] void LogAndRethrowAs(CBaseZAVModule& module, const Caught& copy, HRESULT hr,
+                                  const char* function, const char* activity,
+                                  const char* description) {
+    LogCaught(module, hr, function, activity, description);
+    if (HoldsBracket(description))
+        throw copy;
+    ThrowWrapped(hr, activity, description);
+}
+
+std::string NarrowFromWide(const wchar_t* wide) {
+    int bytes = ::WideCharToMultiByte(CP_ACP, 0, wide, -1, nullptr, 0, nullptr, nullptr);
+    std::string narrow(bytes > 0 ? bytes - 1 : 0, '\0');
+    if (bytes > 1)
+        ::WideCharToMultiByte(CP_ACP, 0, wide, -1, &narrow[0], bytes, nullptr, nullptr);
+    return narrow;
+}
+
+// The description as the ladder logs it: the error information's, or the system's text for
+// the HRESULT when the error carries no information.
+std::string LadderDescription(const _com_error& error) {
+    IErrorInfoPtr info(error.ErrorInfo(), false);
+    if (!info)
+        return error.ErrorMessage();
+    BSTR description = nullptr;
+    info->GetDescription(&description);
+    _bstr_t owned(description, false);
+    return description ? NarrowFromWide(description) : std::string();
+}
+
+// At most 255 bytes of the description, converted without any allocation of this library's:
+// the fall-back when converting it the ordinary way failed.
+void CopyDescriptionInto(IErrorInfo* info, char (&buffer)[256]) {
+    BSTR description = nullptr;
+    if (!info || FAILED(info->GetDescription(&description)) || !description)
+        return;
+    _bstr_t owned(description, false);
+    int units = static_cast<int>(::SysStringLen(description));
+    // A double-byte code page may need more than one byte per character: take fewer.
+    for (int take = units < 255 ? units : 255; take > 0; --take) {
+        int bytes =
+            ::WideCharToMultiByte(CP_ACP, 0, description, take, buffer, 255, nullptr, nullptr);
+        if (bytes > 0) {
+            buffer[bytes] = '\0';
+            return;
+        }
+    }
+    buffer[0] = '\0';
+}
+
+} // namespace
+
+void CLogFile::LogException(long hr, const char* description, const char* where) {
+    try {
+        char code[16];
+        snprintf(code, sizeof code, "%lX", static_cast<unsigned long>(hr));
+        std::string text = "Exception detected in ";
+        text += where ? where : "[unknown]";
+        text += ". HRESULT = 0x";
+        text += code;
+        text += " Description = [";
+        text += description ? description : "";
+        text += "]";
+        Log(LOG_ERROR, "%s", text.c_str());
+    } catch (...) {
+        // Straight into the current file, past the mutex: the line may interleave with
+        // another process's, but it is not lost.
+        try {
+            char line[1024];
+            int length = snprintf(
+                line, sizeof line,
+                "ERROR: Second exception thrown while logging exception from [%.127s]. "
+                "HRESULT=0x%X, Description=[%s]\r\n",
+                where ? where : "", static_cast<unsigned>(hr), description ? description : "");
+            DWORD written = 0;
+            if (length > 0)
+                ::WriteFile(m_hFile, line, static_cast<DWORD>(strnlen(line, sizeof line)), &written,
+                            nullptr);
+        } catch (...) {
+        }
+    }
+}
+
+void CLogFile::LogException(long hr, IErrorInfo* info, const char* where) {
+    try {
+        std::string description;
+        BSTR raw = nullptr;
+        if (info)
+            info->GetDescription(&raw);
+        _bstr_t owned(raw, false);
+        if (raw)
+            description = NarrowFromWide(raw);
+        LogException(hr, raw ? description.c_str() : nullptr, where);
+    } catch (...) {
+        try {
+            char description[256] = {};
+            CopyDescriptionInto(info, description);
+            LogException(hr, description, where);
+            if (info)
+                ::SetErrorInfo(0, info);
+        } catch (...) {
+        }
+    }
+}
+
+void LogAndRethrow(CBaseZAVModule& module, const _com_error& error, const char* function,
+                   const char* activity, const char* description) {
+    LogAndRethrowAs(module, error, error.Error(), function, activity, description);
+}
+
+void LogAndRethrow(CBaseZAVModule& module, const numeric_exception& error, const char* function,
+                   const char* activity, const char* description) {
+    LogAndRethrowAs(module, error, E_FAIL, function, activity, description);
+}
+
+void LogAndRethrow(CBaseZAVModule& module, const win32_exception& error, const char* function,
+                   const char* activity, const char* description) {
+    LogAndRethrowAs(module, error, E_FAIL, function, activity, description);
+}
+
+void LogAndRethrow(CBaseZAVModule& module, const std::exception& error, const char* function,
+                   const char* activity, const char* description) {
+    LogAndRethrowAs(module, StandardException(error.what()), E_FAIL, function, activity,
+                    description);
+}
+
+namespace zav {
+
+void RethrowLogged(CBaseZAVModule& module, const char* function, const char* activity) {
+    try {
+        throw;
+    } catch (const _com_error& e) {
+        LogAndRethrow(module, e, function, activity, LadderDescription(e).c_str());
+    } catch (numeric_exception& e) {
+        CreateCrashReport(e, module);
+        LogAndRethrow(module, e, function, activity, e.what());
+    } catch (win32_exception& e) {
+        module.OnFatalException(E_FAIL, &e, function);
+        LogAndRethrow(module, e, function, activity, e.what());
+    } catch (const std::exception& e) {
+        LogAndRethrow(module, e, function, activity, e.what());
+    } catch (...) {
+        _com_error unknown(E_FAIL, MakeErrorInfo("Unknown error").Detach(), false);
+        LogAndRethrow(module, unknown, function, activity, "Unknown error");
+    }
+}
+
+} // namespace zav
+
+void RunGuarded(CBaseZAVModule& module, const char* function, const char* activity,
+                void (*body)(void* context), void* context) {
+    try {
+        body(context);
+    } catch (...) {
+        zav::RethrowLogged(module, function, activity);
+    }
+}

@@ -47,14 +47,8 @@ std::string LowerHex(unsigned long value) {
 
 std::string DescriptionOf(const _com_error& error) {
     _bstr_t description = error.Description();
-    const wchar_t* wide = description;
-    if (!wide || !*wide)
-        return std::string();
-    int bytes = ::WideCharToMultiByte(CP_ACP, 0, wide, -1, nullptr, 0, nullptr, nullptr);
-    std::string narrow(bytes > 0 ? bytes - 1 : 0, '\0');
-    if (bytes > 1)
-        ::WideCharToMultiByte(CP_ACP, 0, wide, -1, &narrow[0], bytes, nullptr, nullptr);
-    return narrow;
+    const char* narrow = description;
+    return narrow ? narrow : "";
 }
 
 void ReportCaughtLogFailure(CBaseZAVModule* module, const char* line) {

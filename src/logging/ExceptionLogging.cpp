@@ -59,24 +59,11 @@ template <typename Caught>
     ThrowWrapped(hr, activity, description);
 }
 
-std::string NarrowFromWide(const wchar_t* wide) {
-    int bytes = ::WideCharToMultiByte(CP_ACP, 0, wide, -1, nullptr, 0, nullptr, nullptr);
-    std::string narrow(bytes > 0 ? bytes - 1 : 0, '\0');
-    if (bytes > 1)
-        ::WideCharToMultiByte(CP_ACP, 0, wide, -1, &narrow[0], bytes, nullptr, nullptr);
-    return narrow;
-}
-
 // The description as the ladder logs it: the error information's, or the system's text for
 // the HRESULT when the error carries no information.
 std::string LadderDescription(const _com_error& error) {
     IErrorInfoPtr info(error.ErrorInfo(), false);
-    if (!info)
-        return error.ErrorMessage();
-    BSTR description = nullptr;
-    info->GetDescription(&description);
-    _bstr_t owned(description, false);
-    return description ? NarrowFromWide(description) : std::string();
+    return info ? zav::DescriptionOf(error) : std::string(error.ErrorMessage());
 }
 
 // At most 255 bytes of the description, converted without any allocation of this library's:
@@ -134,14 +121,11 @@ void CLogFile::LogException(long hr, const char* description, const char* where)
 
 void CLogFile::LogException(long hr, IErrorInfo* info, const char* where) {
     try {
-        std::string description;
         BSTR raw = nullptr;
         if (info)
             info->GetDescription(&raw);
-        _bstr_t owned(raw, false);
-        if (raw)
-            description = NarrowFromWide(raw);
-        LogException(hr, raw ? description.c_str() : nullptr, where);
+        _bstr_t description(raw, false);
+        LogException(hr, static_cast<const char*>(description), where);
     } catch (...) {
         try {
             char description[256] = {};

@@ -11,8 +11,6 @@
 
 namespace {
 
-constexpr HRESULT kMutexTimeout = static_cast<HRESULT>(0xA0040600);
-
 struct LevelName {
     const char* name;
     size_t length;
@@ -80,7 +78,8 @@ void CLogFile::AppendLine(const char* line, size_t length) const {
         m_hMutex = zav::OpenLogMutex(m_mutexName.c_str());
     zav::MutexWait wait(m_hMutex, zav::kLogMutexTimeout);
     if (wait.Result() == WAIT_TIMEOUT)
-        ThrowComError(kMutexTimeout, "CLogFile::LogV cannot get mutex ownership due to time-out");
+        ThrowComError(zav::kLogMutexTimedOut,
+                      "CLogFile::LogV cannot get mutex ownership due to time-out");
     if (!wait.Owned())
         return;
     if (!IsLogFileOpen() || !IsLogFileTodays()) {
@@ -100,7 +99,7 @@ void CLogFile::AppendLine(const char* line, size_t length) const {
 
 void CLogFile::LogTrace(const char* text, bool enter) const {
     char message[128];
-    snprintf(message, sizeof message, "%-6s %s", enter ? "Enter" : "Exit", text ? text : "");
+    zav::FormatTrace(text, enter, message);
     Log(LOG_TRACE, "%s", message);
 }
 

@@ -13,6 +13,10 @@ const char* SeverityName(int severity) {
     return severity >= 0 && severity <= 5 ? kNames[severity] : "";
 }
 
+void FormatTrace(const char* name, bool enter, char (&text)[128]) {
+    snprintf(text, sizeof text, "%-6s %s", enter ? "Enter" : "Exit", name ? name : "");
+}
+
 void LogLine::Compose(int severity, const char* format, va_list args) {
     char stamp[32];
     FormatTimestamp(LocalNow(), stamp);

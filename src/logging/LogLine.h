@@ -11,6 +11,9 @@ namespace zav {
 // "NONE", "ERROR", "WARNING", "INFO", "DEBUG", "TRACE"; empty outside 0 to 5.
 const char* SeverityName(int severity);
 
+// "Enter  <name>" or "Exit   <name>", cut to 127 characters: the message of a trace line.
+void FormatTrace(const char* name, bool enter, char (&text)[128]);
+
 class LogLine {
 public:
     LogLine() = default;

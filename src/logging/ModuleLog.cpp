@@ -5,12 +5,11 @@
 #include <string>
 
 #include "logging/EventLog.h"
+#include "logging/LogLine.h"
+#include "logging/LogMutex.h"
 #include "logging/MutexWait.h"
 
 namespace {
-
-constexpr HRESULT kMutexTimeout = static_cast<HRESULT>(0xA0040600);
-constexpr HRESULT kMutexTimeoutToo = static_cast<HRESULT>(0xA0040601);
 
 // The one path of every module logging operation. `write` uses the log object; `describe`
 // gives the caller's message again for the event that reports a failed write.
@@ -23,13 +22,10 @@ bool LogThroughModule(CBaseZAVModule& module, Write write, Describe describe) {
         write(*module.m_pLogFile);
         return true;
     } catch (const _com_error& e) {
-        std::string message = describe();
-        std::string description = zav::DescriptionOf(e);
-        zav::ReportErrorEvent(&module, message.c_str(), zav::LowerHex(e.Error()).c_str(),
-                              description.empty() ? "unknown error" : description.c_str());
+        zav::ReportCaughtLogFailure(&module, describe().c_str());
         // A time-out says nothing about the log object itself; anything else means it is
         // broken, and a broken log must not fail every later line again.
-        if (e.Error() != kMutexTimeout && e.Error() != kMutexTimeoutToo) {
+        if (e.Error() != zav::kLogMutexTimedOut && e.Error() != zav::kLogMutexTimedOutToo) {
             delete module.m_pLogFile;
             module.m_pLogFile = nullptr;
         }
@@ -46,7 +42,7 @@ std::string FormatMessageText(const char* format, va_list args) {
 
 std::string TraceText(const char* name, bool enter) {
     char text[128];
-    snprintf(text, sizeof text, "%-6s %s", enter ? "Enter" : "Exit", name ? name : "");
+    zav::FormatTrace(name, enter, text);
     return text;
 }
 

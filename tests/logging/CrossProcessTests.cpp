@@ -105,10 +105,12 @@ TEST(CrossProcess, AWriterThatDiesOwningTheMutexDoesNotStopTheOthers) {
 TEST(CrossProcess, AMutexHeldPastTheTimeOutDropsTheLineAndReportsIt) {
     zavtest::EventLogRecorder events;
     zavtest::LoggedModule module("TRACE");
-    zavtest::SteeredWaits waits(300);
     MutexHolder holder("release");
     ASSERT_TRUE(holder.WaitUntilOwned());
-    ModuleLog(module, LOG_ERROR, "dropped");
+    {
+        zavtest::SteeredWaits waits(300);
+        ModuleLog(module, LOG_ERROR, "dropped");
+    }
     holder.Release();
     ASSERT_TRUE(holder.process().Wait(30000));
     ModuleLog(module, LOG_ERROR, "written");

@@ -182,25 +182,38 @@ TEST_F(LogFile, AnEmptyFolderNameIsReportedForEveryLine) {
     EXPECT_EQ(0, events.OpenSources()) << "every event source was deregistered";
 }
 
-TEST_F(LogFile, AFolderThatCannotTakeTheFileIsReported) {
+TEST_F(LogFile, AFileThatCannotBeOpenedIsReported) {
     SteeredClock clock(MakeTime(2024, 3, 7, 12, 0, 0, 0));
     zavtest::WriteTextFile(folder / "plain-file", "");
-    for (std::string missing : {folder / "missing", folder / "plain-file"}) {
+    // Another program holds the day's file open without sharing it.
+    zavtest::TempDir locked;
+    HANDLE holder = ::CreateFileA((locked / "zav240307.log").c_str(), GENERIC_WRITE, 0, nullptr,
+                                  CREATE_NEW, FILE_ATTRIBUTE_NORMAL, nullptr);
+    ASSERT_NE(INVALID_HANDLE_VALUE, holder);
+    struct Case {
+        std::string folder;
+        const char* code;
+    };
+    const Case cases[] = {{folder / "missing", "80070003"},
+                          {folder / "plain-file", "80070003"},
+                          {locked.path(), "80070020"}};
+    for (const Case& c : cases) {
         events.Clear();
-        config.m_strLogPath = missing;
+        config.m_strLogPath = c.folder;
         CLogFile log(config, &module);
         log.Log(LOG_ERROR, "lost");
         std::vector<zavtest::ReportedEvent> reported = events.Events();
-        ASSERT_EQ(1u, reported.size()) << missing;
+        ASSERT_EQ(1u, reported.size()) << c.folder;
         const std::vector<std::string>& strings = reported[0].strings;
         ASSERT_EQ(3u, strings.size());
-        EXPECT_EQ("80070003", strings[1]) << "path not found";
+        EXPECT_EQ(c.code, strings[1]) << c.folder;
         std::string prefix =
-            "An error occurred opening the log file [" + missing + "\\zav240307.log]: ";
+            "An error occurred opening the log file [" + c.folder + "\\zav240307.log]: ";
         EXPECT_EQ(prefix, strings[2].substr(0, prefix.size()));
         EXPECT_GT(strings[2].size(), prefix.size()) << "the system's text follows";
         EXPECT_NE('\n', strings[2].back());
     }
+    ::CloseHandle(holder);
 }
 
 TEST_F(LogFile, WithoutANameFailuresAreSilent) {

@@ -43,6 +43,21 @@ public:
     // True when `code` is one of the alarm kinds the host asked for (whole, case-sensitive).
     bool CheckWantedReturnCode(const char* code);
 
+    // Reads the alarm options of the QC project file `qcpFile` (section "GENERAL"): the alarm
+    // switches, the X/R chart selection, the runs tests, the sample identity and auxiliary
+    // variables, and the characteristic's name. `objectManager` is asked for the
+    // characteristic's name only when the file names no sample variable and the constructor
+    // asked to look for the sample columns. Returns true; every failure is logged through
+    // `module` and leaves as _com_error (program errors 4001 and 4002 for a bad file). A null
+    // module is refused with E_POINTER.
+    bool Complie(CBaseZAVModule* module, const char* qcpFile,
+                 Vexil::_ObjectManagerPtr objectManager);
+
+    // Hands every alarm kept so far to the service in one NotifyAlarms call (none when there
+    // are none); the list stays as it is. Returns true; a refusal by the service is logged
+    // through `module` and leaves as _com_error.
+    bool NotifyZAVServerOfAlarms(CBaseZAVModule* module);
+
     // Alarm handlers, called by the chart event sink for the chart server's alarm events. Each
     // appends the alarms it keeps to the list handed to the service later. The arrays belong to
     // the caller; the element count is that of the first array, and every other array must

@@ -111,9 +111,9 @@ void CSpecManager::OnSampleOutsideWarningLimits(_IQCVChartsPtr chart, SAFEARRAY*
 void CSpecManager::OnSpecLimitAlarm(_IQCVChartsPtr chart, SAFEARRAY* labels, SAFEARRAY* keys,
                                     bool /*flag*/, long chartParts, int warning) {
     SpecManagerImpl& state = *m_pImpl;
-    const SafeArrayData labelData(labels, "labels", sizeof(BSTR));
+    const SafeArrayData labelData(labels, "labels", VT_BSTR);
     const long count = labelData.Count();
-    const SafeArrayData keyData(keys, "keys", sizeof(BSTR));
+    const SafeArrayData keyData(keys, "keys", VT_BSTR);
     keyData.RequireAtLeast(count, "labels");
 
     const int parts = static_cast<int>(chartParts) & state.m_nCheckAlarmFor & 3;
@@ -152,11 +152,11 @@ void CSpecManager::OnObsOutsideSpecs(_IQCVChartsPtr chart, SAFEARRAY* labels, SA
     SpecManagerImpl& state = *m_pImpl;
     if (!state.m_bProcessObsOutOfSpecs)
         return;
-    const SafeArrayData labelData(labels, "labels", sizeof(BSTR));
+    const SafeArrayData labelData(labels, "labels", VT_BSTR);
     const long count = labelData.Count();
-    const SafeArrayData keyData(keys, "keys", sizeof(BSTR));
+    const SafeArrayData keyData(keys, "keys", VT_BSTR);
     keyData.RequireAtLeast(count, "labels");
-    const SafeArrayData observationData(observations, "observations", sizeof(int32_t));
+    const SafeArrayData observationData(observations, "observations", VT_I4);
     observationData.RequireAtLeast(count, "labels");
 
     // Asked once per event, also when the event lists nothing.
@@ -185,15 +185,15 @@ void CSpecManager::OnRunsViolation(_IQCVChartsPtr chart, SAFEARRAY* firstLabels,
     SpecManagerImpl& state = *m_pImpl;
     if (!state.m_bProcessRunsViolation)
         return;
-    const SafeArrayData firstLabelData(firstLabels, "first labels", sizeof(BSTR));
+    const SafeArrayData firstLabelData(firstLabels, "first labels", VT_BSTR);
     const long count = firstLabelData.Count();
-    const SafeArrayData firstKeyData(firstKeys, "first keys", sizeof(BSTR));
+    const SafeArrayData firstKeyData(firstKeys, "first keys", VT_BSTR);
     firstKeyData.RequireAtLeast(count, "first labels");
-    const SafeArrayData lastLabelData(lastLabels, "last labels", sizeof(BSTR));
+    const SafeArrayData lastLabelData(lastLabels, "last labels", VT_BSTR);
     lastLabelData.RequireAtLeast(count, "first labels");
-    const SafeArrayData lastKeyData(lastKeys, "last keys", sizeof(BSTR));
+    const SafeArrayData lastKeyData(lastKeys, "last keys", VT_BSTR);
     lastKeyData.RequireAtLeast(count, "first labels");
-    const SafeArrayData testData(tests, "tests", sizeof(int32_t));
+    const SafeArrayData testData(tests, "tests", VT_I4);
     testData.RequireAtLeast(count, "first labels");
 
     const std::vector<int>& enabled = state.m_runsTests;

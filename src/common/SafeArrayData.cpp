@@ -1,5 +1,7 @@
 #include "common/SafeArrayData.h"
 
+#include <cstdint>
+
 #include "common/FormattedError.h"
 
 namespace zav {
@@ -15,9 +17,25 @@ long ElementCount(SAFEARRAY* array) {
     return count > 0 ? static_cast<long>(count) : 0;
 }
 
+ULONG ElementSize(VARTYPE type) {
+    return type == VT_BSTR ? sizeof(BSTR) : sizeof(int32_t);
+}
+
+// Eight bytes of doubles or interface pointers read as BSTRs would be followed as pointers, so
+// an array that names its element type must name the one expected. One that names none (made
+// by hand, without a type) can only be judged by its element size.
+bool OfExpectedType(SAFEARRAY* array, VARTYPE expected, VARTYPE& type) {
+    if (FAILED(::SafeArrayGetVartype(array, &type)))
+        return true;
+    if (expected == VT_BSTR)
+        return type == VT_BSTR;
+    return type == VT_I4 || type == VT_UI4 || type == VT_INT || type == VT_UINT;
+}
+
 } // namespace
 
-SafeArrayData::SafeArrayData(SAFEARRAY* array, const char* name, ULONG elementSize) : m_name(name) {
+SafeArrayData::SafeArrayData(SAFEARRAY* array, const char* name, VARTYPE expected) : m_name(name) {
+    const ULONG elementSize = ElementSize(expected);
     if (!array)
         ThrowFormattedComError(E_INVALIDARG, "The event array of %s is missing", name);
     if (array->cDims != 1)
@@ -29,6 +47,12 @@ SafeArrayData::SafeArrayData(SAFEARRAY* array, const char* name, ULONG elementSi
         ThrowFormattedComError(
             E_INVALIDARG, "The event array of %s holds elements of %lu bytes; %lu were expected",
             name, array->cbElements, elementSize);
+    VARTYPE type = VT_EMPTY;
+    if (!OfExpectedType(array, expected, type))
+        ThrowFormattedComError(E_INVALIDARG,
+                               "The event array of %s holds elements of variant type %u; %u was "
+                               "expected",
+                               name, static_cast<unsigned>(type), static_cast<unsigned>(expected));
     const long count = ElementCount(array);
     void* data = nullptr;
     const HRESULT hr = ::SafeArrayAccessData(array, &data);

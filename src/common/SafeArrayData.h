@@ -1,9 +1,10 @@
 // The locked data of one SAFEARRAY handed in by a caller, for the length of a scope.
 //
 // Arrays arrive from another component with no promise about their shape, so the guard checks
-// what reading them needs (present, one dimension, the element size the reader expects,
-// lockable) and raises E_INVALIDARG naming the array before anything is read. The lock taken by
-// SafeArrayAccessData is given back by the destructor on every path.
+// what reading them needs (present, one dimension, the element size and, when the array says
+// it, the element type the reader expects, lockable) and raises E_INVALIDARG naming the array
+// before anything is read. The lock taken by SafeArrayAccessData is given back by the
+// destructor on every path.
 #pragma once
 
 #include <windows.h>
@@ -13,8 +14,9 @@ namespace zav {
 
 class SafeArrayData {
 public:
-    // `name` says which array this is in error descriptions ("labels", "first keys").
-    SafeArrayData(SAFEARRAY* array, const char* name, ULONG elementSize);
+    // `name` says which array this is in error descriptions ("labels", "first keys"). `type`
+    // is VT_BSTR for texts or VT_I4 for 32-bit numbers (which any 32-bit integer type serves).
+    SafeArrayData(SAFEARRAY* array, const char* name, VARTYPE type);
     ~SafeArrayData();
     SafeArrayData(const SafeArrayData&) = delete;
     SafeArrayData& operator=(const SafeArrayData&) = delete;

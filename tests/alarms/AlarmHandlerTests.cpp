@@ -533,6 +533,10 @@ TEST_F(BadArrays, MissingFlatOrShortArraysAreNamed) {
               ooc(two, one));
     EXPECT_EQ("The event array of labels holds elements of 4 bytes; 8 were expected",
               ooc(ints, two));
+    // Doubles have the size of a BSTR; read as BSTRs they would be followed as pointers.
+    const SafeArray doubles = SafeArray::Empty(VT_R8, {2});
+    EXPECT_EQ("The event array of keys holds elements of variant type 5; 8 was expected",
+              ooc(two, doubles));
 
     EXPECT_EQ("The event array of observations holds elements of 8 bytes; 4 were expected",
               Refusal([&] {
@@ -552,7 +556,7 @@ TEST_F(BadArrays, MissingFlatOrShortArraysAreNamed) {
     info->GetDescription(text.GetAddress());
     EXPECT_STREQ(L"The event array of keys holds 1 elements, fewer than the 2 of labels",
                  static_cast<const wchar_t*>(text));
-    ExpectNothingLeft({&two, &one, &square, &ints});
+    ExpectNothingLeft({&two, &one, &square, &ints, &doubles});
 }
 
 TEST_F(BadArrays, AnArrayThatCannotBeLockedIsRefusedAndTheOthersAreUnlocked) {

@@ -12,6 +12,7 @@
 #include <string>
 #include <vector>
 
+#include "BenchResult.h"
 #include "ZAVTools.h"
 
 namespace {
@@ -267,5 +268,15 @@ int main(int argc, char** argv) {
     printf("  ratio Log / platform floor   %.3f  (target at most 1.15)\n", logLine / floorLine);
     printf("  ratio Log / bare write       %.3f\n", logLine / bareLine);
     printf("  ratio four processes / one   %.3f  (throughput)\n", Median(four) * logLine);
+
+    using zavbench::PrintResult;
+    PrintResult("log: CLogFile::Log, one process", logLine * 1e6, "us/line", logLine / floorLine,
+                "platform floor (us/line; target at most 1.15)");
+    PrintResult("log: CLogFile::Log, four processes at once", Median(four), "lines/s",
+                Median(four) * logLine, "one process (lines/s)");
+    PrintResult("log: platform floor (mutex, size, seek, write, flush)", floorLine * 1e6, "us/line",
+                floorLine / bareLine, "bare write and flush (us/line)");
+    PrintResult("log: bare WriteFile + FlushFileBuffers", bareLine * 1e6, "us/line");
+    PrintResult("log: line filtered out by the level", Median(filtered) * 1e9, "ns/line");
     return 0;
 }

@@ -13,6 +13,7 @@
 #include <vector>
 
 #include "ZAVTools.h"
+#include "BenchResult.h"
 #include "alarms/HeapUsage.h"
 #include "support/FakeChartServer.h"
 #include "support/FakeSpreadsheet.h"
@@ -105,8 +106,9 @@ struct Specs {
 
 constexpr int kRounds = 3;
 
-void Report(const char* title, const char* unit, double seconds, const HeapUsage& grown,
-            const std::vector<QCAlarm>& alarms) {
+// `what` names the event in the gathered table.
+void Report(const char* title, const char* what, const char* unit, double seconds,
+            const HeapUsage& grown, const std::vector<QCAlarm>& alarms) {
     const size_t kept = alarms.size();
     size_t strings = 0;
     for (const QCAlarm& alarm : alarms)
@@ -126,12 +128,19 @@ void Report(const char* title, const char* unit, double seconds, const HeapUsage
            static_cast<long long>(grown.payload) - static_cast<long long>(list + strings));
     printf("  heap bookkeeping on top: %.1f bytes and %.2f blocks per record\n",
            static_cast<double>(grown.overhead) / kept, static_cast<double>(grown.blocks) / kept);
+
+    const std::string name = std::string("alarm handlers: ") + what;
+    const std::string perSecond = std::string(unit) + "/s";
+    zavbench::PrintResult(name.c_str(), kCount / seconds, perSecond.c_str());
+    const std::string heap = name + ", heap per record";
+    zavbench::PrintResult(heap.c_str(), perRecord, "bytes", perRecord / needed,
+                          "the record (48 bytes) and its strings");
 }
 
 // Runs `event` on a fresh spec manager kRounds times and reports the fastest round and the
 // heap that the last one kept per record.
 template <typename Event>
-void Measure(Data& data, const char* title, const char* unit, Event event) {
+void Measure(Data& data, const char* title, const char* what, const char* unit, Event event) {
     double best = 1e30;
     for (int round = 1; round <= kRounds; ++round) {
         Specs fresh(data);
@@ -142,7 +151,7 @@ void Measure(Data& data, const char* title, const char* unit, Event event) {
         const HeapUsage grown = HeapUsage::Now() - before;
         best = seconds < best ? seconds : best;
         if (round == kRounds)
-            Report(title, unit, best, grown, fresh.state.m_alarms);
+            Report(title, what, unit, best, grown, fresh.state.m_alarms);
     }
 }
 
@@ -157,7 +166,7 @@ int main() {
         const SafeArray keys = SafeArray::OfBstrs(data.keys);
         Measure(
             data, "Out-of-control event: 100000 samples, X and R parts, identity from two columns",
-            "samples", [&](CSpecManager& specs) {
+            "out-of-control event", "samples", [&](CSpecManager& specs) {
                 specs.OnSampleOutOfControl(data.chart.Ptr(), labels.get(), keys.get(), false, 3);
             });
 
@@ -174,7 +183,7 @@ int main() {
         const SafeArray codes = SafeArray::OfInts(tests);
         Measure(data,
                 "Runs-violation event: 100000 runs, identity \"first - last\" from two columns",
-                "runs", [&](CSpecManager& specs) {
+                "runs-violation event", "runs", [&](CSpecManager& specs) {
                     specs.OnRunsViolation(data.chart.Ptr(), labels.get(), keys.get(), last.get(),
                                           lastKey.get(), codes.get(), false, 0);
                 });

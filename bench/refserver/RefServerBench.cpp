@@ -11,6 +11,8 @@
 
 #include <RefServer.h>
 
+#include "BenchResult.h"
+
 namespace {
 
 using Clock = std::chrono::steady_clock;
@@ -23,14 +25,26 @@ double MiB(SIZE_T bytes) {
     return bytes / (1024.0 * 1024.0);
 }
 
-void PrintMemory(const char* when) {
+// The process's private bytes.
+SIZE_T PrintMemory(const char* when) {
     PROCESS_MEMORY_COUNTERS counters{};
     counters.cb = sizeof counters;
-    if (::GetProcessMemoryInfo(::GetCurrentProcess(), &counters, sizeof counters))
-        printf(
-            "  memory %-12s working set %8.1f MiB (peak %8.1f), private %8.1f MiB (peak %8.1f)\n",
-            when, MiB(counters.WorkingSetSize), MiB(counters.PeakWorkingSetSize),
-            MiB(counters.PagefileUsage), MiB(counters.PeakPagefileUsage));
+    if (!::GetProcessMemoryInfo(::GetCurrentProcess(), &counters, sizeof counters))
+        return 0;
+    printf("  memory %-12s working set %8.1f MiB (peak %8.1f), private %8.1f MiB (peak %8.1f)\n",
+           when, MiB(counters.WorkingSetSize), MiB(counters.PeakWorkingSetSize),
+           MiB(counters.PagefileUsage), MiB(counters.PeakPagefileUsage));
+    return counters.PagefileUsage;
+}
+
+long CountVariables(VELTRIUM::_SpreadsheetPtr sheet) {
+    long count = 0;
+    BSTR name = nullptr;
+    while (SUCCEEDED(sheet->raw_VariableName(count + 1, &name))) {
+        ::SysFreeString(name);
+        ++count;
+    }
+    return count;
 }
 
 // Counts what it hears and answers every cancel query with "go on".
@@ -96,7 +110,8 @@ int main(int argc, char** argv) {
         double load = Seconds(start);
         long cases = sheet->NumberOfCases();
         printf("load    %8.3f s  %ld cases\n", load, cases);
-        PrintMemory("after load");
+        const SIZE_T loaded = PrintMemory("after load");
+        const double cells = double(cases) * CountVariables(sheet);
 
         VELTRIUM::_Application* rawApp = nullptr;
         Check(CreateRefApplication(nullptr, &rawApp), "CreateRefApplication");
@@ -149,6 +164,17 @@ int main(int argc, char** argv) {
         printf("total   %8.3f s  %.0f cases per second (load, run and launch)\n", total,
                cases / total);
         PrintMemory("at the end");
+
+        using zavbench::PrintResult;
+        const std::string size = std::to_string(cases) + " cases";
+        PrintResult(("refserver: load CSV, " + size).c_str(), load, "s");
+        PrintResult(("refserver: Run, " + std::to_string(samples) + " samples").c_str(), run, "s");
+        const long events = sink.events[1] + sink.events[2] + sink.events[3] + sink.events[4];
+        PrintResult(("refserver: Launch, " + std::to_string(events) + " alarm events").c_str(),
+                    launch, "s");
+        PrintResult("refserver: load, run and launch", cases / total, "cases/s");
+        PrintResult("refserver: private memory after loading", MiB(loaded), "MiB",
+                    loaded / (cells * 8), "one 64-bit word per cell");
     }
     ::CoUninitialize();
     return 0;

@@ -19,3 +19,5 @@
 #include "ZAVTools/ModuleLog.h"
 #include "ZAVTools/CrashReport.h"
 #include "ZAVTools/ExceptionLogging.h"
+#include "ZAVTools/ChartSink.h"
+#include "ZAVTools/DashboardRunner.h"

@@ -8,6 +8,18 @@
 #include <comptrs.h>
 
 namespace zavtest {
+namespace {
+
+std::wstring Widened(const char* text) {
+    int units = text ? ::MultiByteToWideChar(CP_ACP, 0, text, -1, nullptr, 0) : 0;
+    std::wstring wide(units > 0 ? units : 1, L'\0');
+    if (units > 0)
+        ::MultiByteToWideChar(CP_ACP, 0, text, -1, &wide[0], units);
+    wide.resize(wcslen(wide.c_str()));
+    return wide;
+}
+
+} // namespace
 
 void ScriptedCalls::Fail(const std::string& pattern, HRESULT hr, const char* description, int nth) {
     m_failures.push_back(
@@ -42,7 +54,9 @@ HRESULT ScriptedCalls::Raise(HRESULT hr, const char* description) {
     ICreateErrorInfoPtr created;
     IErrorInfoPtr info;
     if (SUCCEEDED(::CreateErrorInfo(&created)) && created) {
-        created->SetDescription(_bstr_t(description));
+        // Converted here, not by _bstr_t: its conversion runs in ZAVTools.dll, whose BSTRs
+        // the tests count.
+        created->SetDescription(_bstr_t(Widened(description).c_str()));
         if (SUCCEEDED(created.QueryInterface(__uuidof(IErrorInfo), &info)))
             ::SetErrorInfo(0, info);
     }

@@ -153,8 +153,8 @@ void AppendPart(std::string& svg, const ChartPart& part, double top) {
     svg += "<rect x=\"" + Number(kLeft) + "\" y=\"" + Number(top) + "\" width=\"" +
            Number(kPlotWidth) + "\" height=\"" + Number(kPlotHeight) +
            "\" fill=\"#fafafa\" stroke=\"#999\"/>\n";
-    svg += "<text x=\"8\" y=\"" + Number(top + 14) + "\" font-size=\"13\">" + Escape(part.name) +
-           "</text>\n";
+    svg += "<text x=\"" + Number(kLeft + 6) + "\" y=\"" + Number(top + 16) +
+           "\" font-size=\"13\" font-weight=\"bold\">" + Escape(part.name) + "</text>\n";
     for (double value : {scale.High(), scale.Low()})
         svg += "<text x=\"8\" y=\"" + Number(scale.Y(value) + 4) + "\" font-size=\"10\">" +
                Number(value) + "</text>\n";

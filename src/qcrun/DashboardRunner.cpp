@@ -61,8 +61,15 @@ _AnalysisPtr ObtainAnalysis(VELTRIUM::_ApplicationPtr& app, const _variant_t& sh
     return analysis;
 }
 
+// The calls whose failures take the thread's error information start without any, so that
+// what an earlier failure left there is never taken for theirs.
+void ForgetThreadErrorInfo() {
+    ::SetErrorInfo(0, nullptr);
+}
+
 void SetOrThrow(IDispatch* dialog, const wchar_t* name, const _variant_t& value,
                 const char* message) {
+    ForgetThreadErrorInfo();
     HRESULT hr = zav::SetPropertyByName(dialog, name, value);
     if (FAILED(hr))
         ThrowComErrorFromThread(hr, message);
@@ -81,6 +88,7 @@ void SetUpDialog(VELTRIUM::_Analysis* analysis, const char* projectFile) {
 _IQCVChartsPtr TakeChartServer(VELTRIUM::_Analysis* analysis) {
     IDispatchPtr dialog = analysis->GetDialog();
     _variant_t server;
+    ForgetThreadErrorInfo();
     HRESULT hr = zav::GetPropertyByName(dialog, L"ChartServer", &server);
     if (FAILED(hr))
         ThrowComErrorFromThread(hr, "Failed to get ChartServer object from QC analysis dialog "
@@ -129,6 +137,7 @@ void Connect(_IQCVCharts* charts, IDispatch* sink) {
     IConnectionPointContainerPtr container;
     IConnectionPointPtr point;
     DWORD cookie = 0;
+    ForgetThreadErrorInfo();
     HRESULT hr = charts ? charts->QueryInterface(IID_IConnectionPointContainer,
                                                  reinterpret_cast<void**>(&container))
                         : E_INVALIDARG;

@@ -2,6 +2,9 @@
 #include <windows.h>
 #include <gtest/gtest.h>
 #include <algorithm>
+#include <cmath>
+#include <map>
+#include <numeric>
 #include <fstream>
 #include <sstream>
 #include <string>
@@ -157,6 +160,99 @@ TEST_F(ZavrunRoad, BadInputNamesTheFileAndTheProblem) {
         EXPECT_NE(0u, run.exitCode) << test.arguments;
         EXPECT_NE(std::string::npos, run.output.find(test.expected)) << test.arguments << "\n"
                                                                      << run.output;
+    }
+}
+
+} // namespace
+
+namespace {
+
+// The XBar & R chart of one line of the sample data computed here from its own text, with the
+// tabulated constants for subgroups of five: d2 = 2.325929, d3 = 0.864082, limits from the
+// first 50 batches, control limits at 3 sigma and warning limits at 2 sigma.
+struct ExpectedAlarms {
+    int outOfControl = 0;   // one per chart part outside its control limits
+    int outsideWarning = 0; // one per part inside those but outside its warning limits
+    int outsideSpecs = 0;   // one per part outside 9.97 .. 10.03
+};
+
+ExpectedAlarms ComputeLine(const std::vector<std::vector<double>>& batches) {
+    constexpr double d2 = 2.325929, d3 = 0.864082;
+    double meanSum = 0, rangeSum = 0;
+    for (size_t i = 0; i < 50; ++i) {
+        meanSum += std::accumulate(batches[i].begin(), batches[i].end(), 0.0) / 5;
+        rangeSum += *std::max_element(batches[i].begin(), batches[i].end()) -
+                    *std::min_element(batches[i].begin(), batches[i].end());
+    }
+    const double center = meanSum / 50, rbar = rangeSum / 50;
+    const double xSigma = rbar / d2 / std::sqrt(5.0), rSigma = d3 * rbar / d2;
+    ExpectedAlarms expected;
+    auto classify = [&](double value, double middle, double sigma, bool lowerAbsent) {
+        const bool outControl =
+            value > middle + 3 * sigma || (!lowerAbsent && value < middle - 3 * sigma);
+        const bool outWarning = value > middle + 2 * sigma || value < middle - 2 * sigma;
+        expected.outOfControl += outControl;
+        expected.outsideWarning += !outControl && outWarning;
+    };
+    for (const std::vector<double>& batch : batches) {
+        const double mean = std::accumulate(batch.begin(), batch.end(), 0.0) / 5;
+        const double range = *std::max_element(batch.begin(), batch.end()) -
+                             *std::min_element(batch.begin(), batch.end());
+        classify(mean, center, xSigma, false);
+        classify(range, rbar, rSigma, rbar - 3 * rSigma <= 0);
+        for (double part : batch)
+            expected.outsideSpecs += part < 9.97 || part > 10.03;
+    }
+    return expected;
+}
+
+int CountRecords(const std::vector<std::string>& records, const std::string& line,
+                 const std::string& type) {
+    return static_cast<int>(std::count_if(records.begin(), records.end(), [&](const auto& r) {
+        return r.find("\"alarmType\":\"" + type + "\"") != std::string::npos &&
+               r.find("\"processName\":\"Line=" + line + "\"") != std::string::npos;
+    }));
+}
+
+TEST(ZavrunSampleData, TheRecordsAreThoseTheChartsOfBothLinesImply) {
+    zavtest::TempDir dir;
+    const std::string data = ZAV_SOURCE_DIR "/sample-data/production.csv";
+    Outcome run = RunZavrun(dir, "--data " + data +
+                                     " --qcp " ZAV_SOURCE_DIR
+                                     "/sample-data/diameter-xbar-r.qcp --process-vars Line "
+                                     "--out alarms.jsonl");
+    ASSERT_EQ(0u, run.exitCode) << run.output;
+    const std::vector<std::string> records = Lines(ReadFile(dir / "alarms.jsonl"));
+
+    // Line, batch and diameter are the 2nd, 4th and 5th columns; rows are grouped by batch.
+    std::map<std::string, std::vector<std::vector<double>>> lines;
+    std::istringstream csv(ReadFile(data));
+    std::string row, previousBatch;
+    std::getline(csv, row);
+    while (std::getline(csv, row)) {
+        std::vector<std::string> cells;
+        std::istringstream fields(row);
+        for (std::string cell; std::getline(fields, cell, ',');)
+            cells.push_back(cell);
+        ASSERT_GE(cells.size(), 5u) << row;
+        auto& batches = lines[cells[1]];
+        if (cells[3] != previousBatch)
+            batches.emplace_back();
+        previousBatch = cells[3];
+        batches.back().push_back(std::stod(cells[4]));
+    }
+    ASSERT_EQ(2u, lines.size());
+    for (const auto& [line, batches] : lines) {
+        ASSERT_EQ(400u, batches.size());
+        ExpectedAlarms expected = ComputeLine(batches);
+        EXPECT_GT(expected.outOfControl, 0) << "the shift and the drift show";
+        EXPECT_EQ(expected.outOfControl, CountRecords(records, line, "SampleOutOfControl"))
+            << "line " << line;
+        EXPECT_EQ(expected.outsideWarning,
+                  CountRecords(records, line, "SampleOutsideWarningLimits"))
+            << "line " << line;
+        EXPECT_EQ(expected.outsideSpecs, CountRecords(records, line, "ObsOutsideSpecs"))
+            << "line " << line;
     }
 }
 

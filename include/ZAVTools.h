@@ -1,7 +1,8 @@
 // ZAVTools: the one header a host module includes.
 //
-// Link against the import library of ZAVTools.dll. The narrow string class and the COM
-// support used in the signatures come from the sdkcompat headers and library.
+// Link against the import library of ZAVTools.dll (and ole32, oleaut32, uuid). The narrow
+// string class and the COM support classes come from the sdkcompat headers; the COM support
+// functions behind them are exported by the DLL itself.
 #pragma once
 
 #include "ZAVTools/Export.h"
@@ -19,3 +20,5 @@
 #include "ZAVTools/ModuleLog.h"
 #include "ZAVTools/CrashReport.h"
 #include "ZAVTools/ExceptionLogging.h"
+#include "ZAVTools/ChartSink.h"
+#include "ZAVTools/DashboardRunner.h"

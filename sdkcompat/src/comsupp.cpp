@@ -4,7 +4,15 @@
 #include <comdef.h>
 #include <new>
 
-void WINAPI _com_issue_errorex(HRESULT hr, IUnknown* object, REFIID iid) {
+// A DLL that compiles these in with SDKCOMPAT_EXPORT_COMSUPP exports them, so that its hosts
+// need nothing but its import library for the inline COM support of its public headers.
+#ifdef SDKCOMPAT_EXPORT_COMSUPP
+#define COMSUPP_API __declspec(dllexport)
+#else
+#define COMSUPP_API
+#endif
+
+COMSUPP_API void WINAPI _com_issue_errorex(HRESULT hr, IUnknown* object, REFIID iid) {
     IErrorInfo* info = nullptr;
     ISupportErrorInfo* support = nullptr;
     if (object && SUCCEEDED(object->QueryInterface(IID_ISupportErrorInfo,
@@ -19,7 +27,7 @@ void WINAPI _com_issue_errorex(HRESULT hr, IUnknown* object, REFIID iid) {
 
 namespace _com_util {
 
-BSTR WINAPI ConvertStringToBSTR(const char* text) {
+COMSUPP_API BSTR WINAPI ConvertStringToBSTR(const char* text) {
     if (!text)
         return nullptr;
     int units = MultiByteToWideChar(CP_ACP, 0, text, -1, nullptr, 0);
@@ -33,7 +41,7 @@ BSTR WINAPI ConvertStringToBSTR(const char* text) {
 }
 
 // The result is released by _bstr_t with delete[].
-char* WINAPI ConvertBSTRToString(BSTR text) {
+COMSUPP_API char* WINAPI ConvertBSTRToString(BSTR text) {
     if (!text)
         return nullptr;
     int units = static_cast<int>(SysStringLen(text));
@@ -50,4 +58,4 @@ char* WINAPI ConvertBSTRToString(BSTR text) {
 
 } // namespace _com_util
 
-_variant_t vtMissing(DISP_E_PARAMNOTFOUND, VT_ERROR);
+COMSUPP_API _variant_t vtMissing(DISP_E_PARAMNOTFOUND, VT_ERROR);

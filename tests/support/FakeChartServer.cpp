@@ -111,6 +111,8 @@ HRESULT FakeChartServer::raw_Launch(long flags) {
     if (HRESULT hr = Enter("Launch", flags); FAILED(hr))
         return hr;
     launches.push_back(flags);
+    if (onLaunch)
+        onLaunch();
     return S_OK;
 }
 
@@ -232,6 +234,31 @@ HRESULT FakeChartServer::raw_RNoUpperWarningLimit(long* result) {
 
 HRESULT FakeChartServer::InterfaceSupportsErrorInfo(REFIID iid) {
     return iid == __uuidof(VELIQCVChartsLib::_IQCVCharts) ? S_OK : S_FALSE;
+}
+
+HRESULT FakeChartServer::QueryInterface(REFIID iid, void** out) {
+    if (out && iid == IID_IConnectionPointContainer && !offersConnectionPoints) {
+        *out = nullptr;
+        return E_NOINTERFACE;
+    }
+    return ComObject::QueryInterface(iid, out);
+}
+
+HRESULT FakeChartServer::EnumConnectionPoints(IEnumConnectionPoints**) {
+    return E_NOTIMPL;
+}
+
+HRESULT FakeChartServer::FindConnectionPoint(REFIID iid, IConnectionPoint** point) {
+    if (HRESULT hr = Enter("FindConnectionPoint"); FAILED(hr))
+        return hr;
+    if (!point)
+        return E_POINTER;
+    *point = nullptr;
+    if (iid != __uuidof(VELIQCVChartsLib::IQCVChartsEvents))
+        return CONNECT_E_NOCONNECTION;
+    *point = &events;
+    events.AddRef();
+    return S_OK;
 }
 
 } // namespace zavtest

@@ -1,21 +1,24 @@
 // An in-memory chart server for tests and benchmarks: samples found by label and key, their
 // measures and limits, specification limit sets and the absent-limit flags, scripted per
-// test; every call recorded in order (ScriptedCalls). The interface list is the place for the
-// connection point container that event-sink tests need.
+// test; every call recorded in order (ScriptedCalls). It is a connection point container whose
+// point for IQCVChartsEvents keeps the advised sinks and raises the chart server's events.
 #pragma once
 
+#include <functional>
 #include <string>
 #include <unordered_map>
 #include <vector>
 
 #include "ZAVTools/Automation.h"
+#include "support/ChartEvents.h"
 #include "support/ComObject.h"
 #include "support/ScriptedCalls.h"
 
 namespace zavtest {
 
-class FakeChartServer : public ComObject<VELIQCVChartsLib::_IQCVCharts, ISupportErrorInfo>,
-                        public ScriptedCalls {
+class FakeChartServer
+    : public ComObject<VELIQCVChartsLib::_IQCVCharts, ISupportErrorInfo, IConnectionPointContainer>,
+      public ScriptedCalls {
 public:
     struct Limits {
         double lower = 0;
@@ -56,6 +59,13 @@ public:
     VARIANT_BOOL runsViolationEvent = VARIANT_FALSE;
     VARIANT_BOOL obsOutsideSpecsEvent = VARIANT_FALSE;
     std::vector<long> launches;
+    // Called by Launch after it was recorded: the place to raise the run's events.
+    std::function<void()> onLaunch;
+
+    // The point for IQCVChartsEvents; the events' chart argument is this server.
+    ChartEventsPoint events{this, static_cast<VELIQCVChartsLib::_IQCVCharts*>(this)};
+    // Off: the server gives no IConnectionPointContainer.
+    bool offersConnectionPoints = true;
 
     VELIQCVChartsLib::_IQCVChartsPtr Ptr() {
         return VELIQCVChartsLib::_IQCVChartsPtr(static_cast<VELIQCVChartsLib::_IQCVCharts*>(this));
@@ -94,6 +104,11 @@ public:
     HRESULT __stdcall raw_RNoUpperWarningLimit(long* result) override;
 
     HRESULT __stdcall InterfaceSupportsErrorInfo(REFIID iid) override;
+
+    HRESULT __stdcall QueryInterface(REFIID iid, void** out) override;
+    HRESULT __stdcall EnumConnectionPoints(IEnumConnectionPoints** points) override;
+    // Recorded as "FindConnectionPoint()"; only IQCVChartsEvents has a point.
+    HRESULT __stdcall FindConnectionPoint(REFIID iid, IConnectionPoint** point) override;
 
 private:
     // Answers a per-sample value after recording the call.

@@ -1,6 +1,7 @@
 #include "support/ScriptedCalls.h"
 
 #include <algorithm>
+#include <climits>
 #include <cstdio>
 #include <cwchar>
 
@@ -8,10 +9,28 @@
 #include <comptrs.h>
 
 namespace zavtest {
+namespace {
+
+std::wstring Widened(const char* text) {
+    int units = text ? ::MultiByteToWideChar(CP_ACP, 0, text, -1, nullptr, 0) : 0;
+    std::wstring wide(units > 0 ? units : 1, L'\0');
+    if (units > 0)
+        ::MultiByteToWideChar(CP_ACP, 0, text, -1, &wide[0], units);
+    wide.resize(wcslen(wide.c_str()));
+    return wide;
+}
+
+} // namespace
 
 void ScriptedCalls::Fail(const std::string& pattern, HRESULT hr, const char* description, int nth) {
+    m_failures.push_back({pattern, hr, description ? description : "", description != nullptr,
+                          nth == 0 ? 1 : nth, nth == 0 ? INT_MAX : nth, 0});
+}
+
+void ScriptedCalls::FailFirst(const std::string& pattern, HRESULT hr, const char* description,
+                              int count) {
     m_failures.push_back(
-        {pattern, hr, description ? description : "", description != nullptr, nth, 0});
+        {pattern, hr, description ? description : "", description != nullptr, 1, count, 0});
 }
 
 size_t ScriptedCalls::Count(const std::string& pattern) const {
@@ -20,20 +39,22 @@ size_t ScriptedCalls::Count(const std::string& pattern) const {
 }
 
 HRESULT ScriptedCalls::Record(std::string call) {
+    if (record) {
+        if (journal)
+            journal->push_back(call);
+        calls.push_back(call);
+    }
+    if (onCall)
+        onCall(call);
     HRESULT result = S_OK;
     for (Failure& failure : m_failures) {
         if (!Matches(failure.pattern, call))
             continue;
         ++failure.seen;
-        if (result == S_OK && (failure.nth == 0 || failure.seen == failure.nth)) {
+        if (result == S_OK && failure.seen >= failure.first && failure.seen <= failure.last) {
             result = failure.withInfo ? Raise(failure.hr, failure.description.c_str())
                                       : (::SetErrorInfo(0, nullptr), failure.hr);
         }
-    }
-    if (record) {
-        if (journal)
-            journal->push_back(call);
-        calls.push_back(std::move(call));
     }
     return result;
 }
@@ -42,7 +63,9 @@ HRESULT ScriptedCalls::Raise(HRESULT hr, const char* description) {
     ICreateErrorInfoPtr created;
     IErrorInfoPtr info;
     if (SUCCEEDED(::CreateErrorInfo(&created)) && created) {
-        created->SetDescription(_bstr_t(description));
+        // Converted here, not by _bstr_t: its conversion runs in ZAVTools.dll, whose BSTRs
+        // the tests count.
+        created->SetDescription(_bstr_t(Widened(description).c_str()));
         if (SUCCEEDED(created.QueryInterface(__uuidof(IErrorInfo), &info)))
             ::SetErrorInfo(0, info);
     }

@@ -5,6 +5,7 @@
 
 #include <windows.h>
 #include <oaidl.h>
+#include <functional>
 #include <string>
 #include <vector>
 
@@ -19,6 +20,9 @@ public:
     std::vector<std::string>* journal = nullptr;
     // Off for long runs, where the record would dwarf what is measured.
     bool record = true;
+    // Called with every call's text as it is made, before its answer; it may throw, to show
+    // how a caller copes with an exception or a machine fault inside the object.
+    std::function<void(const std::string& call)> onCall;
 
     // Makes calls matching `pattern` fail with `hr`: the nth match (counting from 1), or every
     // match for nth 0. A pattern with "(" matches the whole call text, else the call's name.
@@ -26,6 +30,8 @@ public:
     // clears what was there, so the failure carries none.
     void Fail(const std::string& pattern, HRESULT hr, const char* description = nullptr,
               int nth = 0);
+    // As Fail, for the first `count` matches only.
+    void FailFirst(const std::string& pattern, HRESULT hr, const char* description, int count);
     // Calls recorded so far that match `pattern` as Fail matches it.
     size_t Count(const std::string& pattern) const;
 
@@ -33,7 +39,7 @@ protected:
     // Called first by every fake method: records the call and answers S_OK or the failure
     // scripted for it.
     template <typename... Args> HRESULT Enter(const char* name, const Args&... args) {
-        if (!record && m_failures.empty())
+        if (!record && m_failures.empty() && !onCall)
             return S_OK;
         std::string call = name;
         call += '(';
@@ -52,7 +58,8 @@ private:
         HRESULT hr;
         std::string description;
         bool withInfo;
-        int nth;
+        int first; // the matches from `first` to `last` (counting from 1) fail
+        int last;
         int seen;
     };
 

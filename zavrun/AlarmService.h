@@ -1,0 +1,37 @@
+// The service side of the alarm hand-over: every record is written out as one JSON line while
+// the call lasts, since the records stay the spec manager's.
+#pragma once
+
+#include <cstdio>
+#include <map>
+#include <string>
+
+#include "ZAVTools.h"
+
+namespace zavrun {
+
+class AlarmService : public IZAVServerNotify {
+public:
+    // `out` stays the caller's; null counts the records without writing them.
+    explicit AlarmService(FILE* out) : m_out(out) {}
+    virtual ~AlarmService() = default;
+
+    HRESULT __stdcall QueryInterface(REFIID iid, void** object) override;
+    // The service lives on the host's stack: references are counted but never delete it.
+    ULONG __stdcall AddRef() override { return ++m_refs; }
+    ULONG __stdcall Release() override { return --m_refs; }
+    HRESULT __stdcall NotifyAlarms(unsigned long long count, const QCAlarm* first) override;
+
+    // Records received per alarm type since the last Reset.
+    const std::map<std::string, int>& Counts() const { return m_counts; }
+    int Total() const { return m_total; }
+    void Reset();
+
+private:
+    FILE* m_out;
+    ULONG m_refs = 0;
+    std::map<std::string, int> m_counts;
+    int m_total = 0;
+};
+
+} // namespace zavrun

@@ -1,7 +1,7 @@
 // Times the sample host over a large production file: zavrun runs as its own process, as it
 // would in production, and this program watches its memory while it runs.
 //
-//   bench_zavrun DATA.csv PROJECT.qcp
+//   zavrun_bench DATA.csv PROJECT.qcp
 //
 // Prints the cases per second of the whole run (loading, compilation, the chart, every alarm
 // handed to the service and written as JSON) and the peak committed memory beside the file's size.
@@ -43,18 +43,18 @@ long long CountCases(const char* path) {
 
 int main(int argc, char** argv) {
     if (argc < 3) {
-        fprintf(stderr, "usage: bench_zavrun DATA.csv PROJECT.qcp\n");
+        fprintf(stderr, "usage: zavrun_bench DATA.csv PROJECT.qcp\n");
         return 2;
     }
     const long long bytes = FileSize(argv[1]);
     const long long cases = CountCases(argv[1]);
     if (bytes <= 0 || cases <= 0) {
-        fprintf(stderr, "bench_zavrun: %s: no data\n", argv[1]);
+        fprintf(stderr, "zavrun_bench: %s: no data\n", argv[1]);
         return 1;
     }
     char temp[MAX_PATH];
     ::GetTempPathA(MAX_PATH, temp);
-    const std::string output = std::string(temp) + "bench_zavrun.jsonl";
+    const std::string output = std::string(temp) + "zavrun_bench.jsonl";
     std::string command = "\"" + BesideThisProgram("..\\zavrun\\zavrun.exe") + "\" --data \"" +
                           argv[1] + "\" --qcp \"" + argv[2] + "\" --out \"" + output +
                           "\" --log-dir \"" + temp + "\" --log-level WARNING";
@@ -66,7 +66,7 @@ int main(int argc, char** argv) {
     ::QueryPerformanceCounter(&start);
     if (!::CreateProcessA(nullptr, command.data(), nullptr, nullptr, FALSE, 0, nullptr, nullptr,
                           &startup, &process)) {
-        fprintf(stderr, "bench_zavrun: cannot start zavrun\n");
+        fprintf(stderr, "zavrun_bench: cannot start zavrun\n");
         return 1;
     }
     SIZE_T peakPrivate = 0; // committed private bytes, as the platform counts them for a process
@@ -85,7 +85,7 @@ int main(int argc, char** argv) {
     const long long alarms = CountCases(output.c_str()) + 1;
     ::DeleteFileA(output.c_str());
     if (exitCode != 0) {
-        fprintf(stderr, "bench_zavrun: zavrun failed with exit code %lu\n", exitCode);
+        fprintf(stderr, "zavrun_bench: zavrun failed with exit code %lu\n", exitCode);
         return 1;
     }
     const double seconds = static_cast<double>(end.QuadPart - start.QuadPart) / frequency.QuadPart;

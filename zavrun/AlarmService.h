@@ -1,5 +1,5 @@
 // The service side of the alarm hand-over: every record is written out as one JSON line while
-// the call lasts, since the records stay the spec manager's.
+// the call lasts, since the records stay the CSpecManager's.
 #pragma once
 
 #include <cstdio>

@@ -1,5 +1,5 @@
 // CQCVChartSink: the sink that receives the chart server's events (IQCVChartsEvents) during a
-// chart run and forwards the alarm events that the host wants to the spec manager's handlers.
+// chart run and forwards the alarm events that the host wants to the CSpecManager's handlers.
 #pragma once
 
 #include <windows.h>
@@ -15,7 +15,7 @@
 // and answered with an HRESULT and the thread's COM error information.
 class ZAVTOOLS_API CQCVChartSink final : public IDispatch {
 public:
-    // The count starts at 0. The module and the spec manager are borrowed and must outlive the
+    // The count starts at 0. The module and the CSpecManager are borrowed and must outlive the
     // sink. Each flag forwards one kind of alarm event: out of control, outside warning limits,
     // runs violation, outside specs (see CSpecManager::CheckWantedReturnCode).
     CQCVChartSink(CBaseZAVModule& module, CSpecManager& specManager, bool outOfControl,

@@ -8,7 +8,7 @@
 
 // Asks `app` for the QC analysis of `sheet` (waiting up to 20 s for the chart engine to start),
 // loads the QC project `projectFile` (ANSI; null loads none) into the analysis dialog, runs the
-// analysis, switches the chart server's alarm events by the spec manager's switches, connects a
+// analysis, switches the chart server's alarm events by the CSpecManager's switches, connects a
 // CQCVChartSink that forwards the wanted alarm kinds to `specs`, and launches the chart run.
 // Returns true; a failure is logged through `module` and leaves as a _com_error whose
 // description reads "Launch IQC chart [<reason>]".

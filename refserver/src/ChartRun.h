@@ -4,10 +4,10 @@
 // Per sample, in this order, each only when switched on and when the sample has something to
 // report: SampleAdded (5, only with the project option SampleAddedEvents), SampleOutOfControl
 // (1), SampleOutsideWarningLimits (2), RunsViolation (3, one element per runs test that fires at
-// the sample), ObsOutsideSpecs (4, one element per observation outside the specification
-// limits). Out-of-control and warning events carry one sample, with the chart parts (1 X, 2 R)
-// that it violates; a part outside its control limits is not reported again as outside its
-// warning limits. RunStarted (7) comes first and RunCompleted (8) last.
+// the sample), ObsOutsideSpecs (4, one element per observation outside the
+// specification limits). Out-of-control and warning events carry one sample, with the chart parts
+// (1 X, 2 R) that it violates; a part outside its control limits is not reported again as outside
+// its warning limits. RunStarted (7) comes first and RunCompleted (8) last.
 #pragma once
 
 #include <vector>

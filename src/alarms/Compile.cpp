@@ -1,4 +1,4 @@
-// CSpecManager::Complie: the alarm options of a QC project file, read into the spec manager.
+// CSpecManager::Complie: the alarm options of a QC project file, read into the CSpecManager.
 #include <cstdio>
 
 #include "ZAVTools/ComErrors.h"

@@ -419,7 +419,7 @@ struct Failures : Handlers {
         for (const SafeArray* array : arrays)
             EXPECT_EQ(0u, array->LockCount());
         EXPECT_EQ(0u, chart.RefCount());
-        EXPECT_EQ(1u, sheet.RefCount()) << "the spec manager's own reference";
+        EXPECT_EQ(1u, sheet.RefCount()) << "the CSpecManager's own reference";
         EXPECT_GT(ledger.Allocated(), 0) << "the ledger sees the library's BSTRs";
         EXPECT_EQ(ledger.Allocated() + sheet.bstrsHandedOut, ledger.Freed());
     }

@@ -58,7 +58,7 @@ TEST_F(Runner, DrivesTheAnalysisInOrderAndKeepsOnlyTheSinkConnected) {
     EXPECT_EQ(0u, dialog.RefCount());
     EXPECT_EQ(0u, chart.events.RefCount());
     EXPECT_EQ(1u, chart.RefCount()) << "the dialog's own reference only";
-    EXPECT_EQ(1u, sheet.RefCount()) << "the spec manager's own reference only";
+    EXPECT_EQ(1u, sheet.RefCount()) << "the CSpecManager's own reference only";
     ASSERT_EQ(1u, chart.events.Sinks().size());
     EXPECT_EQ(1u, References(chart.events.Sinks()[0])) << "only the chart server keeps the sink";
     EXPECT_EQ(0u, chart.events.Count("Unadvise"));

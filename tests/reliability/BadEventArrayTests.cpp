@@ -174,7 +174,7 @@ struct Arrays : AlarmEngine {
                 arrays[i].get()->cLocks = 0;
         }
         EXPECT_EQ(0u, chart.RefCount());
-        EXPECT_EQ(1u, sheet.RefCount()) << "the spec manager's own reference";
+        EXPECT_EQ(1u, sheet.RefCount()) << "the CSpecManager's own reference";
         EXPECT_EQ(ledgerBefore, ledger.Freed() - ledger.Allocated()) << "every BSTR freed";
     }
 };

@@ -70,8 +70,8 @@ Outcome RunZavrun(const zavtest::TempDir& dir, const std::string& arguments) {
 // Nine subgroups of two. The first eight (phase I) average 11.5 with ranges of 2, so the X chart's
 // control limits are 11.5 -+ 3 * 2 / d2(2) / sqrt(2) with d2(2) = 2 / sqrt(pi): 11.5 -+ 3.75994,
 // that is 7.74006 and 15.2599. Subgroup 9 averages 31: out of control on the X chart only (its
-// range is 2, inside 0..6.53), and both its observations lie above the upper specification
-// limit 25.
+// range is 2, inside 0..6.53), and both its observations lie above the upper
+// specification limit 25.
 const char kData[] = "Batch,Operator,x,Line\n"
                      "B1,Ann,10,A\nB1,Ann,12,A\nB2,Bob,11,A\n"
                      "B2,Bob,13,A\nB3,Ann,10,A\nB3,Ann,12,A\n"

@@ -10,6 +10,8 @@
 #include <cstdio>
 #include <string>
 
+#include "BenchResult.h"
+
 namespace {
 
 std::string BesideThisProgram(const std::string& name) {
@@ -94,8 +96,9 @@ int main(int argc, char** argv) {
            fileMegabytes, seconds, cases / seconds, alarms);
     printf("  peak committed memory %.1f MB, %.2f times the file's size\n", megabytes,
            megabytes / fileMegabytes);
-    printf("RESULT|zavrun, 1M cases, all alarm kinds|%.0f|cases/s|\n", cases / seconds);
-    printf("RESULT|zavrun peak committed memory|%.1f|MB|%.2f x data\n", megabytes,
-           megabytes / fileMegabytes);
+    zavbench::PrintResult("zavrun: the whole QC of the file, all alarm kinds", cases / seconds,
+                          "cases/s");
+    zavbench::PrintResult("zavrun: peak committed memory", megabytes, "MB",
+                          megabytes / fileMegabytes, "the CSV file's size (MB)");
     return 0;
 }

@@ -96,9 +96,9 @@ int main(int argc, char** argv) {
            fileMegabytes, seconds, cases / seconds, alarms);
     printf("  peak committed memory %.1f MB, %.2f times the file's size\n", megabytes,
            megabytes / fileMegabytes);
-    zavbench::PrintResult("zavrun: QC of the file, alarms to JSON Lines", cases / seconds,
+    zavbench::PrintResult("zavrun: the whole QC of the file, all alarm kinds", cases / seconds,
                           "cases/s");
-    zavbench::PrintResult("zavrun: peak committed memory", megabytes, "MiB",
-                          megabytes / fileMegabytes, "the CSV file's size");
+    zavbench::PrintResult("zavrun: peak committed memory", megabytes, "MB",
+                          megabytes / fileMegabytes, "the CSV file's size (MB)");
     return 0;
 }

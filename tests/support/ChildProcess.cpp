@@ -1,34 +1,35 @@
-#include "ChildProcess.h"
+#include "support/ChildProcess.h"
 
 #include <stdexcept>
-#include <vector>
 
 namespace zavtest {
 
-std::string BesideThisExecutable(const std::string& name) {
-    char path[MAX_PATH] = {};
-    ::GetModuleFileNameA(nullptr, path, MAX_PATH);
-    std::string folder(path);
-    return folder.substr(0, folder.find_last_of('\\') + 1) + name;
-}
-
-ChildProcess::ChildProcess(const std::string& program, const std::string& arguments) {
+ChildProcess::ChildProcess(const std::string& program, const std::string& arguments,
+                           const std::string& folder, const std::string& outputFile) {
     std::string line = "\"" + program + "\" " + arguments;
-    std::vector<char> commandLine(line.begin(), line.end());
-    commandLine.push_back('\0');
     STARTUPINFOA startup{};
     startup.cb = sizeof startup;
-    if (!::CreateProcessA(program.c_str(), commandLine.data(), nullptr, nullptr, FALSE, 0, nullptr,
-                          nullptr, &startup, &m_info))
-        throw std::runtime_error("cannot start " + line + ", error " +
-                                 std::to_string(::GetLastError()));
+    HANDLE output = INVALID_HANDLE_VALUE;
+    if (!outputFile.empty()) {
+        SECURITY_ATTRIBUTES inherit{sizeof inherit, nullptr, TRUE};
+        output = ::CreateFileA(outputFile.c_str(), GENERIC_WRITE, FILE_SHARE_READ, &inherit,
+                               CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr);
+        startup.dwFlags = STARTF_USESTDHANDLES;
+        startup.hStdOutput = startup.hStdError = output;
+    }
+    const BOOL started = ::CreateProcessA(
+        program.c_str(), line.data(), nullptr, nullptr, output != INVALID_HANDLE_VALUE, 0, nullptr,
+        folder.empty() ? nullptr : folder.c_str(), &startup, &m_info);
+    const DWORD error = ::GetLastError();
+    if (output != INVALID_HANDLE_VALUE)
+        ::CloseHandle(output);
+    if (!started)
+        throw std::runtime_error("cannot start " + line + ", error " + std::to_string(error));
 }
 
 ChildProcess::~ChildProcess() {
-    if (ExitCode() == STILL_ACTIVE) {
-        ::TerminateProcess(m_info.hProcess, 1);
-        ::WaitForSingleObject(m_info.hProcess, 10000);
-    }
+    if (ExitCode() == STILL_ACTIVE)
+        Terminate(1);
     ::CloseHandle(m_info.hThread);
     ::CloseHandle(m_info.hProcess);
 }

@@ -1,5 +1,5 @@
-// Real child processes for cross-process tests, and the named events that they and the test
-// signal each other with.
+// Real child processes for cross-process tests and whole-program runs, and the named events that
+// a test and its children signal each other with.
 #pragma once
 
 #include <windows.h>
@@ -7,22 +7,21 @@
 
 namespace zavtest {
 
-// `name` in the folder of the running test executable.
-std::string BesideThisExecutable(const std::string& name);
-
 class ChildProcess {
 public:
-    // Starts `program` (a path) with `arguments`; it inherits the environment. Throws
-    // std::runtime_error when it cannot be started.
-    ChildProcess(const std::string& program, const std::string& arguments);
-    // Ends a child that is still running, so that a failed test leaves no process behind.
+    // Starts `program` (a path) with `arguments` in `folder` (the test's own when empty). With
+    // `outputFile`, its standard output and error go to that file. Throws std::runtime_error
+    // when it cannot be started.
+    ChildProcess(const std::string& program, const std::string& arguments,
+                 const std::string& folder = "", const std::string& outputFile = "");
+    // Ends a child that still runs, so that a failed test leaves no process behind.
     ~ChildProcess();
     ChildProcess(const ChildProcess&) = delete;
     ChildProcess& operator=(const ChildProcess&) = delete;
 
     // True when the child has exited within `timeout` milliseconds.
     bool Wait(DWORD timeout);
-    // Its exit code; STILL_ACTIVE while it runs.
+    // STILL_ACTIVE while it runs.
     DWORD ExitCode() const;
     void Terminate(UINT exitCode);
     DWORD Id() const { return m_info.dwProcessId; }
@@ -31,7 +30,7 @@ private:
     PROCESS_INFORMATION m_info{};
 };
 
-// A named manual-reset event with a name unique to this test process.
+// A named manual-reset event whose name is unique to this test process.
 class NamedEvent {
 public:
     explicit NamedEvent(const std::string& purpose);
@@ -41,7 +40,6 @@ public:
 
     const std::string& name() const { return m_name; }
     void Set();
-    // True when the event is signalled within `timeout` milliseconds.
     bool Wait(DWORD timeout);
 
 private:

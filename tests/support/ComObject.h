@@ -1,5 +1,4 @@
-// Base of the tests' fake COM objects: reference counting that a test can read, and
-// QueryInterface over the listed interfaces (plus IUnknown and IDispatch).
+// A base for the tests' fake COM objects, whose reference count a test can read.
 #pragma once
 
 #include <windows.h>
@@ -8,6 +7,9 @@
 
 namespace zavtest {
 
+// QueryInterface over the listed interfaces (plus IUnknown, and IDispatch when the first one
+// derives from it). An object on the test's stack starts at zero references and is never
+// deleted by Release.
 template <typename... Interfaces> class ComObject : public Interfaces... {
 public:
     virtual ~ComObject() = default;
@@ -17,21 +19,15 @@ public:
             return E_POINTER;
         *out = nullptr;
         if (!(... || Match<Interfaces>(iid, out))) {
-            if (iid == IID_IUnknown || (iid == IID_IDispatch && IsDispatch))
-                *out = static_cast<First*>(this);
-            else
+            if (iid != IID_IUnknown && !(iid == IID_IDispatch && kDispatch))
                 return E_NOINTERFACE;
+            *out = static_cast<First*>(this);
         }
         AddRef();
         return S_OK;
     }
     ULONG __stdcall AddRef() override { return ++m_refs; }
-    ULONG __stdcall Release() override {
-        ULONG left = --m_refs;
-        if (left == 0 && m_deleteAtZero)
-            delete this;
-        return left;
-    }
+    ULONG __stdcall Release() override { return --m_refs; }
 
     // IDispatch for the dual interfaces; fakes reached by DISPID override Invoke.
     HRESULT __stdcall GetTypeInfoCount(UINT*) { return E_NOTIMPL; }
@@ -41,18 +37,12 @@ public:
         return E_NOTIMPL;
     }
 
-    // References held by others than the test's own stack object (which starts at zero and is
-    // never deleted by Release).
     ULONG RefCount() const { return m_refs; }
 
-protected:
-    // A heap object that should delete itself at its last Release calls this.
-    void DeleteAtZero() { m_deleteAtZero = true; }
-
 private:
-    template <typename First_, typename...> struct FirstOf { using type = First_; };
+    template <typename F, typename...> struct FirstOf { using type = F; };
     using First = typename FirstOf<Interfaces...>::type;
-    static constexpr bool IsDispatch = std::is_base_of_v<IDispatch, First>;
+    static constexpr bool kDispatch = std::is_base_of_v<IDispatch, First>;
 
     template <typename I> bool Match(REFIID iid, void** out) {
         if (iid != __uuidof(I))
@@ -62,7 +52,6 @@ private:
     }
 
     ULONG m_refs = 0;
-    bool m_deleteAtZero = false;
 };
 
 } // namespace zavtest

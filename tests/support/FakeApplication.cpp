@@ -3,59 +3,37 @@
 namespace zavtest {
 
 HRESULT FakeDialog::GetIDsOfNames(REFIID iid, LPOLESTR* names, UINT count, LCID, DISPID* ids) {
-    if (!names || !ids || count != 1)
-        return E_INVALIDARG;
     if (HRESULT hr = Enter("GetIDsOfNames", names[0]); FAILED(hr))
         return hr;
-    if (iid != IID_NULL)
-        return DISP_E_UNKNOWNINTERFACE;
-    for (size_t i = 0; i < properties.size(); ++i) {
-        if (names[0] && _wcsicmp(names[0], properties[i].c_str()) == 0) {
-            ids[0] = static_cast<DISPID>(i + 1);
-            return S_OK;
-        }
-    }
+    if (iid != IID_NULL || count != 1)
+        return E_INVALIDARG;
     ids[0] = DISPID_UNKNOWN;
-    return DISP_E_UNKNOWNNAME;
+    for (size_t i = 0; i < properties.size(); ++i)
+        if (names[0] && _wcsicmp(names[0], properties[i].c_str()) == 0)
+            ids[0] = static_cast<DISPID>(i + 1);
+    return ids[0] == DISPID_UNKNOWN ? DISP_E_UNKNOWNNAME : S_OK;
 }
 
-const std::wstring* FakeDialog::Property(DISPID id) const {
-    return id >= 1 && id <= static_cast<DISPID>(properties.size()) ? &properties[id - 1] : nullptr;
-}
-
-HRESULT FakeDialog::Invoke(DISPID id, REFIID iid, LCID, WORD flags, DISPPARAMS* params,
-                           VARIANT* result, EXCEPINFO*, UINT*) {
-    const std::wstring* name = Property(id);
-    const wchar_t* shown = name ? name->c_str() : L"?";
+HRESULT FakeDialog::Invoke(DISPID id, REFIID, LCID, WORD flags, DISPPARAMS* params, VARIANT* result,
+                           EXCEPINFO*, UINT*) {
+    const bool known = id >= 1 && id <= static_cast<DISPID>(properties.size());
+    const std::wstring name = known ? properties[id - 1] : L"?";
     const char* kind = flags == DISPATCH_PROPERTYPUT      ? "PropertyPut"
                        : flags == DISPATCH_PROPERTYPUTREF ? "PropertyPutRef"
                        : flags == DISPATCH_PROPERTYGET    ? "PropertyGet"
                                                           : "Invoke";
-    if (HRESULT hr = Enter(kind, shown); FAILED(hr))
+    if (HRESULT hr = Enter(kind, name.c_str()); FAILED(hr))
         return hr;
-    if (iid != IID_NULL)
-        return DISP_E_UNKNOWNINTERFACE;
-    if (!name || !params)
+    if (!known || !params || flags == DISPATCH_METHOD ||
+        (flags == DISPATCH_PROPERTYPUTREF && !takesReferences))
         return DISP_E_MEMBERNOTFOUND;
-    if (flags == DISPATCH_PROPERTYGET) {
-        if (params->cArgs != 0 || params->cNamedArgs != 0)
-            return DISP_E_BADPARAMCOUNT;
-        return result ? ::VariantCopy(result, &value) : E_POINTER;
-    }
-    return PutProperty(*name, flags, *params);
-}
-
-HRESULT FakeDialog::PutProperty(const std::wstring& name, WORD flags, const DISPPARAMS& params) {
-    if (flags != DISPATCH_PROPERTYPUT && flags != DISPATCH_PROPERTYPUTREF)
-        return DISP_E_MEMBERNOTFOUND;
-    if (params.cNamedArgs != 1 || !params.rgdispidNamedArgs ||
-        params.rgdispidNamedArgs[0] != DISPID_PROPERTYPUT)
+    if (flags == DISPATCH_PROPERTYGET)
+        return params->cArgs ? DISP_E_BADPARAMCOUNT : ::VariantCopy(result, &value);
+    if (params->cNamedArgs != 1 || params->rgdispidNamedArgs[0] != DISPID_PROPERTYPUT)
         return DISP_E_PARAMNOTOPTIONAL;
-    if (params.cArgs != 1 || !params.rgvarg)
+    if (params->cArgs != 1)
         return DISP_E_BADPARAMCOUNT;
-    if (flags == DISPATCH_PROPERTYPUTREF && !takesReferences)
-        return DISP_E_MEMBERNOTFOUND;
-    puts.push_back({name, _variant_t(params.rgvarg[0]), flags == DISPATCH_PROPERTYPUTREF});
+    puts.push_back({name, _variant_t(params->rgvarg[0]), flags == DISPATCH_PROPERTYPUTREF});
     return S_OK;
 }
 
@@ -75,28 +53,16 @@ HRESULT FakeAnalysis::raw_Run(long* result) {
     return S_OK;
 }
 
-HRESULT FakeAnalysis::InterfaceSupportsErrorInfo(REFIID iid) {
-    return iid == __uuidof(VELTRIUM::_Analysis) ? S_OK : S_FALSE;
-}
-
 HRESULT FakeApplication::raw_Analysis(long type, VARIANT data, VELTRIUM::_Analysis** result) {
     dataTypes.push_back(V_VT(&data));
     dataObjects.push_back(V_VT(&data) == VT_DISPATCH ? V_DISPATCH(&data) : nullptr);
     if (HRESULT hr = Enter("Analysis", type); FAILED(hr))
         return hr;
-    if (emptyAnswers > 0) {
-        --emptyAnswers;
-        *result = nullptr;
-        return S_OK;
-    }
-    *result = analysis;
-    if (analysis)
-        analysis->AddRef();
+    *result = emptyAnswers > 0 ? nullptr : analysis;
+    emptyAnswers -= emptyAnswers > 0;
+    if (*result)
+        (*result)->AddRef();
     return S_OK;
-}
-
-HRESULT FakeApplication::InterfaceSupportsErrorInfo(REFIID iid) {
-    return iid == __uuidof(VELTRIUM::_Application) ? S_OK : S_FALSE;
 }
 
 } // namespace zavtest

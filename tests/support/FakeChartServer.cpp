@@ -1,116 +1,189 @@
 #include "support/FakeChartServer.h"
 
+#include <algorithm>
+#include <cstring>
+
 namespace zavtest {
+
+using namespace VELIQCVChartsLib;
 
 namespace {
 
-// Label and key as one lookup key; a null BSTR reads as empty.
-std::wstring SampleKey(const wchar_t* label, const wchar_t* key) {
-    std::wstring joined = label ? label : L"";
-    joined += L'\x1F';
-    joined += key ? key : L"";
-    return joined;
+VARIANT Argument(VARTYPE type) {
+    VARIANT argument;
+    ::VariantInit(&argument);
+    V_VT(&argument) = type;
+    return argument;
 }
 
 } // namespace
 
+VARIANT BoolArgument(bool value) {
+    VARIANT argument = Argument(VT_BOOL);
+    V_BOOL(&argument) = value ? VARIANT_TRUE : VARIANT_FALSE;
+    return argument;
+}
+
+VARIANT LongArgument(long value) {
+    VARIANT argument = Argument(VT_I4);
+    V_I4(&argument) = value;
+    return argument;
+}
+
+VARIANT ObjectArgument(IDispatch* object) {
+    VARIANT argument = Argument(VT_DISPATCH);
+    V_DISPATCH(&argument) = object;
+    return argument;
+}
+
+VARIANT ArrayArgument(SAFEARRAY* array) {
+    VARTYPE element = VT_BSTR;
+    if (array)
+        ::SafeArrayGetVartype(array, &element);
+    VARIANT argument = Argument(VT_ARRAY | element);
+    V_ARRAY(&argument) = array;
+    return argument;
+}
+
+std::vector<IDispatch*> ChartEventsPoint::Sinks() const {
+    std::vector<IDispatch*> sinks;
+    for (const auto& [cookie, sink] : m_sinks)
+        sinks.push_back(sink);
+    return sinks;
+}
+
+HRESULT ChartEventsPoint::RaiseEvent(DISPID id, std::vector<VARIANT> arguments) {
+    std::reverse(arguments.begin(), arguments.end());
+    DISPPARAMS params = {arguments.empty() ? nullptr : arguments.data(), nullptr,
+                         static_cast<UINT>(arguments.size()), 0};
+    HRESULT result = S_OK;
+    // A sink may unadvise itself while it handles the event.
+    for (IDispatchPtr sink : Sinks()) {
+        HRESULT hr = sink->Invoke(id, IID_NULL, LOCALE_USER_DEFAULT, DISPATCH_METHOD, &params,
+                                  nullptr, nullptr, nullptr);
+        if (FAILED(hr) && SUCCEEDED(result))
+            result = hr;
+    }
+    return result;
+}
+
+HRESULT ChartEventsPoint::Alarm(DISPID id, const std::vector<SAFEARRAY*>& arrays, long value,
+                                IDispatch* chart) {
+    std::vector<VARIANT> arguments = {ObjectArgument(chart ? chart : m_chart)};
+    for (SAFEARRAY* array : arrays)
+        arguments.push_back(ArrayArgument(array));
+    arguments.push_back(BoolArgument(false));
+    arguments.push_back(LongArgument(value));
+    return RaiseEvent(id, std::move(arguments));
+}
+
+HRESULT ChartEventsPoint::QueryCancel(VARIANT_BOOL* cancel) {
+    *cancel = VARIANT_FALSE;
+    VARIANT argument = {};
+    V_VT(&argument) = VT_BYREF | VT_BOOL;
+    V_BOOLREF(&argument) = cancel;
+    return RaiseEvent(DISPID_QueryCancel, {argument});
+}
+
+HRESULT ChartEventsPoint::GetConnectionInterface(IID* iid) {
+    *iid = __uuidof(IQCVChartsEvents);
+    return S_OK;
+}
+
+HRESULT ChartEventsPoint::GetConnectionPointContainer(IConnectionPointContainer** container) {
+    *container = m_container;
+    m_container->AddRef();
+    return S_OK;
+}
+
+HRESULT ChartEventsPoint::Advise(IUnknown* sink, DWORD* cookie) {
+    if (HRESULT hr = Enter("Advise"); FAILED(hr))
+        return hr;
+    IQCVChartsEvents* events = nullptr;
+    if (FAILED(sink->QueryInterface(__uuidof(IQCVChartsEvents), reinterpret_cast<void**>(&events))))
+        return CONNECT_E_CANNOTCONNECT;
+    // The connection keeps the reference that the query gave.
+    m_sinks[m_nextCookie].Attach(events);
+    *cookie = m_nextCookie++;
+    return S_OK;
+}
+
+HRESULT ChartEventsPoint::Unadvise(DWORD cookie) {
+    if (HRESULT hr = Enter("Unadvise", static_cast<long>(cookie)); FAILED(hr))
+        return hr;
+    return m_sinks.erase(cookie) ? S_OK : CONNECT_E_NOCONNECTION;
+}
+
 long FakeChartServer::AddSample(const std::wstring& label, const std::wstring& key,
                                 double firstRow) {
-    const long index = static_cast<long>(samples.size());
     samples.push_back({});
     samples.back().firstRow = firstRow;
-    m_index[SampleKey(label.c_str(), key.c_str())] = index;
-    return index;
+    return m_index[label + L'\x1F' + key] = static_cast<long>(samples.size() - 1);
 }
 
-const FakeChartServer::Sample* FakeChartServer::Find(long sample) const {
-    return sample >= 0 && sample < static_cast<long>(samples.size()) ? &samples[sample] : nullptr;
+HRESULT FakeChartServer::Number(const char* function, long* result) {
+    if (HRESULT hr = Enter(function + 4); FAILED(hr))
+        return hr;
+    auto found = numbers.find(function + 4);
+    *result = found == numbers.end() ? 0 : found->second;
+    return S_OK;
 }
 
-const FakeChartServer::SpecLimitSet* FakeChartServer::FindSet(long set) const {
+HRESULT FakeChartServer::Value(const char* function, long sample, double* result) {
+    static const std::pair<const char*, double Sample::*> kValues[] = {
+        {"SampleFirstCase", &Sample::firstRow},
+        {"XMeasure", &Sample::xMeasure},
+        {"RMeasure", &Sample::rMeasure}};
+    static const std::pair<const char*, std::pair<Limits Sample::*, double Limits::*>> kLimits[] = {
+        {"XLowerControlLimit", {&Sample::xControl, &Limits::lower}},
+        {"XUpperControlLimit", {&Sample::xControl, &Limits::upper}},
+        {"XLowerWarningLimit", {&Sample::xWarning, &Limits::lower}},
+        {"XUpperWarningLimit", {&Sample::xWarning, &Limits::upper}},
+        {"RLowerControlLimit", {&Sample::rControl, &Limits::lower}},
+        {"RUpperControlLimit", {&Sample::rControl, &Limits::upper}},
+        {"RLowerWarningLimit", {&Sample::rWarning, &Limits::lower}},
+        {"RUpperWarningLimit", {&Sample::rWarning, &Limits::upper}}};
+    const char* name = function + 4;
+    if (HRESULT hr = Enter(name, sample); FAILED(hr))
+        return hr;
+    if (sample < 0 || sample >= static_cast<long>(samples.size()))
+        return Raise(E_INVALIDARG, "The test chart has no such sample");
+    const Sample& found = samples[sample];
+    for (const auto& [known, field] : kValues)
+        if (strcmp(known, name) == 0)
+            *result = found.*field;
+    for (const auto& [known, field] : kLimits)
+        if (strcmp(known, name) == 0)
+            *result = found.*field.first.*field.second;
+    return S_OK;
+}
+
+template <typename T> HRESULT FakeChartServer::InSet(const char* function, long set, T* result) {
+    if (HRESULT hr = Enter(function + 4, set); FAILED(hr))
+        return hr;
     auto found = specLimitSets.find(set);
-    return found == specLimitSets.end() ? nullptr : &found->second;
-}
-
-HRESULT FakeChartServer::SampleValue(const char* name, long sample, double Sample::*field,
-                                     double* result) {
-    if (HRESULT hr = Enter(name, sample); FAILED(hr))
-        return hr;
-    const Sample* found = Find(sample);
-    if (!found)
-        return Raise(E_INVALIDARG, "The test chart has no such sample");
-    *result = found->*field;
-    return S_OK;
-}
-
-HRESULT FakeChartServer::SampleLimit(const char* name, long sample, Limits Sample::*limits,
-                                     double Limits::*side, double* result) {
-    if (HRESULT hr = Enter(name, sample); FAILED(hr))
-        return hr;
-    const Sample* found = Find(sample);
-    if (!found)
-        return Raise(E_INVALIDARG, "The test chart has no such sample");
-    *result = (found->*limits).*side;
-    return S_OK;
-}
-
-HRESULT FakeChartServer::SetLimit(const char* name, long set, double SpecLimitSet::*field,
-                                  double* result) {
-    if (HRESULT hr = Enter(name, set); FAILED(hr))
-        return hr;
-    const SpecLimitSet* found = FindSet(set);
-    if (!found)
+    if (found == specLimitSets.end())
         return Raise(E_INVALIDARG, "The test chart has no such limit set");
-    *result = found->*field;
-    return S_OK;
-}
-
-HRESULT FakeChartServer::Flag(const char* name, long AbsentLimits::*field, long* result) {
-    if (HRESULT hr = Enter(name); FAILED(hr))
-        return hr;
-    *result = absent.*field;
-    return S_OK;
-}
-
-HRESULT FakeChartServer::Switch(const char* name, VARIANT_BOOL enable, VARIANT_BOOL& field) {
-    if (HRESULT hr = Enter(name, enable); FAILED(hr))
-        return hr;
-    field = enable;
-    return S_OK;
-}
-
-HRESULT FakeChartServer::raw_ChartType(long* result) {
-    if (HRESULT hr = Enter("ChartType"); FAILED(hr))
-        return hr;
-    *result = chartType;
-    return S_OK;
-}
-
-HRESULT FakeChartServer::raw_ObservationVariable(long* result) {
-    if (HRESULT hr = Enter("ObservationVariable"); FAILED(hr))
-        return hr;
-    *result = observationVariable;
+    const SpecLimitSet& limits = found->second;
+    const char* name = function + 4;
+    *result = static_cast<T>(name[0] == 'S'   ? limits.type
+                             : name[0] == 'L' ? limits.lower
+                                              : limits.upper);
     return S_OK;
 }
 
 HRESULT FakeChartServer::raw_SpecLimitSet(long sample, long* result) {
     if (HRESULT hr = Enter("SpecLimitSet", sample); FAILED(hr))
         return hr;
-    const Sample* found = Find(sample);
-    if (!found)
+    if (sample < 0 || sample >= static_cast<long>(samples.size()))
         return Raise(E_INVALIDARG, "The test chart has no such sample");
-    *result = found->specLimitSet;
+    *result = samples[sample].specLimitSet;
     return S_OK;
-}
-
-HRESULT FakeChartServer::raw_SampleFirstCase(long sample, double* result) {
-    return SampleValue("SampleFirstCase", sample, &Sample::firstRow, result);
 }
 
 HRESULT FakeChartServer::raw_Launch(long flags) {
     if (HRESULT hr = Enter("Launch", flags); FAILED(hr))
         return hr;
-    launches.push_back(flags);
     if (onLaunch)
         onLaunch();
     return S_OK;
@@ -119,144 +192,27 @@ HRESULT FakeChartServer::raw_Launch(long flags) {
 HRESULT FakeChartServer::raw_FindSample(BSTR label, BSTR key, long* result) {
     if (HRESULT hr = Enter("FindSample", label, key); FAILED(hr))
         return hr;
-    auto found = m_index.find(SampleKey(label, key));
+    auto found = m_index.find(std::wstring(label ? label : L"") + L'\x1F' + (key ? key : L""));
     if (found == m_index.end())
         return Raise(E_INVALIDARG, "The test chart has no sample with that label and key");
     *result = found->second;
     return S_OK;
 }
 
-HRESULT FakeChartServer::put_EnableSampleOutOfControlEvent(VARIANT_BOOL enable) {
-    return Switch("EnableSampleOutOfControlEvent", enable, sampleOutOfControlEvent);
-}
-
-HRESULT FakeChartServer::put_EnableSampleOutsideWarningLimitsEvent(VARIANT_BOOL enable) {
-    return Switch("EnableSampleOutsideWarningLimitsEvent", enable, sampleOutsideWarningLimitsEvent);
-}
-
-HRESULT FakeChartServer::put_EnableRunsViolationEvent(VARIANT_BOOL enable) {
-    return Switch("EnableRunsViolationEvent", enable, runsViolationEvent);
-}
-
-HRESULT FakeChartServer::put_EnableObsOutsideSpecsEvent(VARIANT_BOOL enable) {
-    return Switch("EnableObsOutsideSpecsEvent", enable, obsOutsideSpecsEvent);
-}
-
-HRESULT FakeChartServer::raw_SpecLimitType(long set, long* result) {
-    if (HRESULT hr = Enter("SpecLimitType", set); FAILED(hr))
-        return hr;
-    const SpecLimitSet* found = FindSet(set);
-    if (!found)
-        return Raise(E_INVALIDARG, "The test chart has no such limit set");
-    *result = found->type;
-    return S_OK;
-}
-
-HRESULT FakeChartServer::raw_LowerSpecLimit(long set, double* result) {
-    return SetLimit("LowerSpecLimit", set, &SpecLimitSet::lower, result);
-}
-
-HRESULT FakeChartServer::raw_UpperSpecLimit(long set, double* result) {
-    return SetLimit("UpperSpecLimit", set, &SpecLimitSet::upper, result);
-}
-
-HRESULT FakeChartServer::raw_XMeasure(long sample, double* result) {
-    return SampleValue("XMeasure", sample, &Sample::xMeasure, result);
-}
-
-HRESULT FakeChartServer::raw_RMeasure(long sample, double* result) {
-    return SampleValue("RMeasure", sample, &Sample::rMeasure, result);
-}
-
-HRESULT FakeChartServer::raw_XLowerControlLimit(long sample, double* result) {
-    return SampleLimit("XLowerControlLimit", sample, &Sample::xControl, &Limits::lower, result);
-}
-
-HRESULT FakeChartServer::raw_XUpperControlLimit(long sample, double* result) {
-    return SampleLimit("XUpperControlLimit", sample, &Sample::xControl, &Limits::upper, result);
-}
-
-HRESULT FakeChartServer::raw_XLowerWarningLimit(long sample, double* result) {
-    return SampleLimit("XLowerWarningLimit", sample, &Sample::xWarning, &Limits::lower, result);
-}
-
-HRESULT FakeChartServer::raw_XUpperWarningLimit(long sample, double* result) {
-    return SampleLimit("XUpperWarningLimit", sample, &Sample::xWarning, &Limits::upper, result);
-}
-
-HRESULT FakeChartServer::raw_RLowerControlLimit(long sample, double* result) {
-    return SampleLimit("RLowerControlLimit", sample, &Sample::rControl, &Limits::lower, result);
-}
-
-HRESULT FakeChartServer::raw_RUpperControlLimit(long sample, double* result) {
-    return SampleLimit("RUpperControlLimit", sample, &Sample::rControl, &Limits::upper, result);
-}
-
-HRESULT FakeChartServer::raw_RLowerWarningLimit(long sample, double* result) {
-    return SampleLimit("RLowerWarningLimit", sample, &Sample::rWarning, &Limits::lower, result);
-}
-
-HRESULT FakeChartServer::raw_RUpperWarningLimit(long sample, double* result) {
-    return SampleLimit("RUpperWarningLimit", sample, &Sample::rWarning, &Limits::upper, result);
-}
-
-HRESULT FakeChartServer::raw_XNoLowerControlLimit(long* result) {
-    return Flag("XNoLowerControlLimit", &AbsentLimits::xLowerControl, result);
-}
-
-HRESULT FakeChartServer::raw_XNoUpperControlLimit(long* result) {
-    return Flag("XNoUpperControlLimit", &AbsentLimits::xUpperControl, result);
-}
-
-HRESULT FakeChartServer::raw_RNoLowerControlLimit(long* result) {
-    return Flag("RNoLowerControlLimit", &AbsentLimits::rLowerControl, result);
-}
-
-HRESULT FakeChartServer::raw_RNoUpperControlLimit(long* result) {
-    return Flag("RNoUpperControlLimit", &AbsentLimits::rUpperControl, result);
-}
-
-HRESULT FakeChartServer::raw_XNoLowerWarningLimit(long* result) {
-    return Flag("XNoLowerWarningLimit", &AbsentLimits::xLowerWarning, result);
-}
-
-HRESULT FakeChartServer::raw_XNoUpperWarningLimit(long* result) {
-    return Flag("XNoUpperWarningLimit", &AbsentLimits::xUpperWarning, result);
-}
-
-HRESULT FakeChartServer::raw_RNoLowerWarningLimit(long* result) {
-    return Flag("RNoLowerWarningLimit", &AbsentLimits::rLowerWarning, result);
-}
-
-HRESULT FakeChartServer::raw_RNoUpperWarningLimit(long* result) {
-    return Flag("RNoUpperWarningLimit", &AbsentLimits::rUpperWarning, result);
-}
-
-HRESULT FakeChartServer::InterfaceSupportsErrorInfo(REFIID iid) {
-    return iid == __uuidof(VELIQCVChartsLib::_IQCVCharts) ? S_OK : S_FALSE;
-}
-
 HRESULT FakeChartServer::QueryInterface(REFIID iid, void** out) {
-    if (out && iid == IID_IConnectionPointContainer && !offersConnectionPoints) {
+    if (iid == IID_IConnectionPointContainer && !offersConnectionPoints) {
         *out = nullptr;
         return E_NOINTERFACE;
     }
     return ComObject::QueryInterface(iid, out);
 }
 
-HRESULT FakeChartServer::EnumConnectionPoints(IEnumConnectionPoints**) {
-    return E_NOTIMPL;
-}
-
 HRESULT FakeChartServer::FindConnectionPoint(REFIID iid, IConnectionPoint** point) {
     if (HRESULT hr = Enter("FindConnectionPoint"); FAILED(hr))
         return hr;
-    if (!point)
-        return E_POINTER;
-    *point = nullptr;
-    if (iid != __uuidof(VELIQCVChartsLib::IQCVChartsEvents))
+    *point = iid == __uuidof(IQCVChartsEvents) ? &events : nullptr;
+    if (!*point)
         return CONNECT_E_NOCONNECTION;
-    *point = &events;
     events.AddRef();
     return S_OK;
 }

@@ -1,125 +1,166 @@
-// An in-memory chart server for tests and benchmarks: samples found by label and key, their
-// measures and limits, specification limit sets and the absent-limit flags, scripted per
-// test; every call recorded in order (ScriptedCalls). It is a connection point container whose
-// point for IQCVChartsEvents keeps the advised sinks and raises the chart server's events.
+// A chart server in memory for tests and benchmarks: samples found by label and key, their
+// measures and limits, specification limit sets and the absent-limit flags, scripted per test,
+// every call recorded (ScriptedCalls). Its connection point for IQCVChartsEvents keeps the
+// advised sinks and raises the chart server's events into them as the chart server passes them
+// (DISPPARAMS last argument first; arrays VT_ARRAY|VT_BSTR or VT_ARRAY|VT_I4; the cancel answer
+// by reference).
 #pragma once
 
 #include <functional>
+#include <map>
 #include <string>
 #include <unordered_map>
 #include <vector>
 
 #include "ZAVTools/Automation.h"
-#include "support/ChartEvents.h"
 #include "support/ComObject.h"
 #include "support/ScriptedCalls.h"
 
 namespace zavtest {
+
+// Event arguments as the chart server types them; an array stays the caller's.
+VARIANT BoolArgument(bool value);
+VARIANT LongArgument(long value);
+VARIANT ObjectArgument(IDispatch* object);
+VARIANT ArrayArgument(SAFEARRAY* array);
+
+class ChartEventsPoint : public ComObject<IConnectionPoint>, public ScriptedCalls {
+public:
+    // `container` owns the point; `chart` is the first argument of every event.
+    ChartEventsPoint(IConnectionPointContainer* container, IDispatch* chart)
+        : m_container(container), m_chart(chart) {}
+
+    // The sinks advised and not yet unadvised, in the order of their cookies.
+    std::vector<IDispatch*> Sinks() const;
+
+    // Raises an alarm event (DISPIDs 1 to 4) into every sink: the chart, the arrays in order,
+    // VT_BOOL false (phase II) and `value`, the chart parts or the limit set. Answers the first
+    // failure of a sink (S_OK when all succeeded or none is advised). A null `chart` is this
+    // point's chart.
+    HRESULT Alarm(DISPID id, const std::vector<SAFEARRAY*>& arrays, long value = 1,
+                  IDispatch* chart = nullptr);
+    // `cancel` gets what the sinks left in the by-reference argument, VARIANT_FALSE at first.
+    HRESULT QueryCancel(VARIANT_BOOL* cancel);
+    // Any DISPID, with the arguments in declaration order.
+    HRESULT RaiseEvent(DISPID id, std::vector<VARIANT> arguments);
+
+    HRESULT __stdcall GetConnectionInterface(IID* iid) override;
+    HRESULT __stdcall GetConnectionPointContainer(IConnectionPointContainer** container) override;
+    // Recorded as "Advise()"; the sink must give IQCVChartsEvents.
+    HRESULT __stdcall Advise(IUnknown* sink, DWORD* cookie) override;
+    HRESULT __stdcall Unadvise(DWORD cookie) override;
+    HRESULT __stdcall EnumConnections(IEnumConnections**) override { return E_NOTIMPL; }
+
+private:
+    IConnectionPointContainer* m_container;
+    IDispatch* m_chart;
+    std::map<DWORD, IDispatchPtr> m_sinks;
+    DWORD m_nextCookie = 1;
+};
 
 class FakeChartServer
     : public ComObject<VELIQCVChartsLib::_IQCVCharts, ISupportErrorInfo, IConnectionPointContainer>,
       public ScriptedCalls {
 public:
     struct Limits {
-        double lower = 0;
-        double upper = 0;
+        double lower = 0, upper = 0;
     };
     struct Sample {
         double firstRow = 0; // 0-based spreadsheet row of the sample's first case
-        double xMeasure = 0;
-        double rMeasure = 0;
+        double xMeasure = 0, rMeasure = 0;
         Limits xControl, xWarning, rControl, rWarning;
         long specLimitSet = 0;
     };
     struct SpecLimitSet {
         long type = 0; // 3 and 4 are one-sided
-        double lower = 0;
-        double upper = 0;
-    };
-    // Non-zero: that limit is absent (the server's XNoLowerControlLimit and friends).
-    struct AbsentLimits {
-        long xLowerControl = 0, xUpperControl = 0, rLowerControl = 0, rUpperControl = 0;
-        long xLowerWarning = 0, xUpperWarning = 0, rLowerWarning = 0, rUpperWarning = 0;
+        double lower = 0, upper = 0;
     };
 
-    // Adds a sample that FindSample finds by (label, key); returns its index. A pair that was
-    // never added fails FindSample with E_INVALIDARG.
+    // A sample that FindSample finds by (label, key); returns its index. Any other pair fails
+    // FindSample with E_INVALIDARG, as does an unknown sample or limit set elsewhere.
     long AddSample(const std::wstring& label, const std::wstring& key, double firstRow);
 
     std::vector<Sample> samples;
-    // By set number; an unknown set fails with E_INVALIDARG.
-    std::unordered_map<long, SpecLimitSet> specLimitSets;
-    AbsentLimits absent;
-    long chartType = 0;
-    long observationVariable = 0;
-
-    // What the runner switched and launched.
-    VARIANT_BOOL sampleOutOfControlEvent = VARIANT_FALSE;
-    VARIANT_BOOL sampleOutsideWarningLimitsEvent = VARIANT_FALSE;
-    VARIANT_BOOL runsViolationEvent = VARIANT_FALSE;
-    VARIANT_BOOL obsOutsideSpecsEvent = VARIANT_FALSE;
-    std::vector<long> launches;
-    // Called by Launch after it was recorded: the place to raise the run's events.
+    std::map<long, SpecLimitSet> specLimitSets;
+    // ChartType, ObservationVariable and the absent-limit flags (XNoLowerControlLimit, ...) by
+    // name; 0 for a name not set.
+    std::map<std::string, long> numbers;
+    // Called by Launch once recorded: the place to raise the run's events.
     std::function<void()> onLaunch;
-
-    // The point for IQCVChartsEvents; the events' chart argument is this server.
-    ChartEventsPoint events{this, static_cast<VELIQCVChartsLib::_IQCVCharts*>(this)};
-    // Off: the server gives no IConnectionPointContainer.
+    ChartEventsPoint events{this, Dispatch()};
+    // Off: no IConnectionPointContainer.
     bool offersConnectionPoints = true;
 
-    VELIQCVChartsLib::_IQCVChartsPtr Ptr() {
-        return VELIQCVChartsLib::_IQCVChartsPtr(static_cast<VELIQCVChartsLib::_IQCVCharts*>(this));
+    VELIQCVChartsLib::_IQCVChartsPtr Ptr() { return Chart(); }
+    IDispatch* Dispatch() { return Chart(); }
+
+    // Each call is recorded under its name without the raw_ or put_ prefix.
+    STDMETHODIMP raw_ChartType(long* r) override { return Number(__func__, r); }
+    STDMETHODIMP raw_ObservationVariable(long* r) override { return Number(__func__, r); }
+    STDMETHODIMP raw_SpecLimitSet(long s, long* r) override;
+    STDMETHODIMP raw_SampleFirstCase(long s, double* r) override { return Value(__func__, s, r); }
+    STDMETHODIMP raw_Launch(long flags) override;
+    STDMETHODIMP raw_FindSample(BSTR label, BSTR key, long* r) override;
+    STDMETHODIMP put_EnableSampleOutOfControlEvent(VARIANT_BOOL on) override {
+        return Enter(__func__ + 4, on);
     }
-
-    HRESULT __stdcall raw_ChartType(long* result) override;
-    HRESULT __stdcall raw_ObservationVariable(long* result) override;
-    HRESULT __stdcall raw_SpecLimitSet(long sample, long* result) override;
-    HRESULT __stdcall raw_SampleFirstCase(long sample, double* result) override;
-    HRESULT __stdcall raw_Launch(long flags) override;
-    HRESULT __stdcall raw_FindSample(BSTR label, BSTR key, long* result) override;
-    HRESULT __stdcall put_EnableSampleOutOfControlEvent(VARIANT_BOOL enable) override;
-    HRESULT __stdcall put_EnableSampleOutsideWarningLimitsEvent(VARIANT_BOOL enable) override;
-    HRESULT __stdcall put_EnableRunsViolationEvent(VARIANT_BOOL enable) override;
-    HRESULT __stdcall put_EnableObsOutsideSpecsEvent(VARIANT_BOOL enable) override;
-    HRESULT __stdcall raw_SpecLimitType(long set, long* result) override;
-    HRESULT __stdcall raw_LowerSpecLimit(long set, double* result) override;
-    HRESULT __stdcall raw_UpperSpecLimit(long set, double* result) override;
-    HRESULT __stdcall raw_XMeasure(long sample, double* result) override;
-    HRESULT __stdcall raw_RMeasure(long sample, double* result) override;
-    HRESULT __stdcall raw_XLowerControlLimit(long sample, double* result) override;
-    HRESULT __stdcall raw_XUpperControlLimit(long sample, double* result) override;
-    HRESULT __stdcall raw_XLowerWarningLimit(long sample, double* result) override;
-    HRESULT __stdcall raw_XUpperWarningLimit(long sample, double* result) override;
-    HRESULT __stdcall raw_RLowerControlLimit(long sample, double* result) override;
-    HRESULT __stdcall raw_RUpperControlLimit(long sample, double* result) override;
-    HRESULT __stdcall raw_RLowerWarningLimit(long sample, double* result) override;
-    HRESULT __stdcall raw_RUpperWarningLimit(long sample, double* result) override;
-    HRESULT __stdcall raw_XNoLowerControlLimit(long* result) override;
-    HRESULT __stdcall raw_XNoUpperControlLimit(long* result) override;
-    HRESULT __stdcall raw_RNoLowerControlLimit(long* result) override;
-    HRESULT __stdcall raw_RNoUpperControlLimit(long* result) override;
-    HRESULT __stdcall raw_XNoLowerWarningLimit(long* result) override;
-    HRESULT __stdcall raw_XNoUpperWarningLimit(long* result) override;
-    HRESULT __stdcall raw_RNoLowerWarningLimit(long* result) override;
-    HRESULT __stdcall raw_RNoUpperWarningLimit(long* result) override;
-
-    HRESULT __stdcall InterfaceSupportsErrorInfo(REFIID iid) override;
-
-    HRESULT __stdcall QueryInterface(REFIID iid, void** out) override;
-    HRESULT __stdcall EnumConnectionPoints(IEnumConnectionPoints** points) override;
+    STDMETHODIMP put_EnableSampleOutsideWarningLimitsEvent(VARIANT_BOOL on) override {
+        return Enter(__func__ + 4, on);
+    }
+    STDMETHODIMP put_EnableRunsViolationEvent(VARIANT_BOOL on) override {
+        return Enter(__func__ + 4, on);
+    }
+    STDMETHODIMP put_EnableObsOutsideSpecsEvent(VARIANT_BOOL on) override {
+        return Enter(__func__ + 4, on);
+    }
+    STDMETHODIMP raw_SpecLimitType(long n, long* r) override { return InSet(__func__, n, r); }
+    STDMETHODIMP raw_LowerSpecLimit(long n, double* r) override { return InSet(__func__, n, r); }
+    STDMETHODIMP raw_UpperSpecLimit(long n, double* r) override { return InSet(__func__, n, r); }
+    STDMETHODIMP raw_XMeasure(long s, double* r) override { return Value(__func__, s, r); }
+    STDMETHODIMP raw_RMeasure(long s, double* r) override { return Value(__func__, s, r); }
+    STDMETHODIMP raw_XLowerControlLimit(long s, double* r) override {
+        return Value(__func__, s, r);
+    }
+    STDMETHODIMP raw_XUpperControlLimit(long s, double* r) override {
+        return Value(__func__, s, r);
+    }
+    STDMETHODIMP raw_XLowerWarningLimit(long s, double* r) override {
+        return Value(__func__, s, r);
+    }
+    STDMETHODIMP raw_XUpperWarningLimit(long s, double* r) override {
+        return Value(__func__, s, r);
+    }
+    STDMETHODIMP raw_RLowerControlLimit(long s, double* r) override {
+        return Value(__func__, s, r);
+    }
+    STDMETHODIMP raw_RUpperControlLimit(long s, double* r) override {
+        return Value(__func__, s, r);
+    }
+    STDMETHODIMP raw_RLowerWarningLimit(long s, double* r) override {
+        return Value(__func__, s, r);
+    }
+    STDMETHODIMP raw_RUpperWarningLimit(long s, double* r) override {
+        return Value(__func__, s, r);
+    }
+    STDMETHODIMP raw_XNoLowerControlLimit(long* r) override { return Number(__func__, r); }
+    STDMETHODIMP raw_XNoUpperControlLimit(long* r) override { return Number(__func__, r); }
+    STDMETHODIMP raw_RNoLowerControlLimit(long* r) override { return Number(__func__, r); }
+    STDMETHODIMP raw_RNoUpperControlLimit(long* r) override { return Number(__func__, r); }
+    STDMETHODIMP raw_XNoLowerWarningLimit(long* r) override { return Number(__func__, r); }
+    STDMETHODIMP raw_XNoUpperWarningLimit(long* r) override { return Number(__func__, r); }
+    STDMETHODIMP raw_RNoLowerWarningLimit(long* r) override { return Number(__func__, r); }
+    STDMETHODIMP raw_RNoUpperWarningLimit(long* r) override { return Number(__func__, r); }
+    STDMETHODIMP InterfaceSupportsErrorInfo(REFIID) override { return S_OK; }
+    STDMETHODIMP QueryInterface(REFIID iid, void** out) override;
+    STDMETHODIMP EnumConnectionPoints(IEnumConnectionPoints**) override { return E_NOTIMPL; }
     // Recorded as "FindConnectionPoint()"; only IQCVChartsEvents has a point.
-    HRESULT __stdcall FindConnectionPoint(REFIID iid, IConnectionPoint** point) override;
+    STDMETHODIMP FindConnectionPoint(REFIID iid, IConnectionPoint** point) override;
 
 private:
-    // Answers a per-sample value after recording the call.
-    HRESULT SampleValue(const char* name, long sample, double Sample::*field, double* result);
-    HRESULT SampleLimit(const char* name, long sample, Limits Sample::*limits, double Limits::*side,
-                        double* result);
-    HRESULT SetLimit(const char* name, long set, double SpecLimitSet::*field, double* result);
-    HRESULT Flag(const char* name, long AbsentLimits::*field, long* result);
-    HRESULT Switch(const char* name, VARIANT_BOOL enable, VARIANT_BOOL& field);
-    const Sample* Find(long sample) const;
-    const SpecLimitSet* FindSet(long set) const;
+    VELIQCVChartsLib::_IQCVCharts* Chart() { return this; }
+    HRESULT Number(const char* function, long* result);
+    HRESULT Value(const char* function, long sample, double* result);
+    template <typename T> HRESULT InSet(const char* function, long set, T* result);
 
     std::unordered_map<std::wstring, long> m_index;
 };

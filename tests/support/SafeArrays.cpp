@@ -1,66 +1,33 @@
 #include "support/SafeArrays.h"
 
-#include <cwchar>
 #include <stdexcept>
 #include <utility>
 
 namespace zavtest {
-
 namespace {
 
-SAFEARRAY* Vector(VARTYPE type, size_t count) {
-    SAFEARRAY* array = ::SafeArrayCreateVector(type, 0, static_cast<ULONG>(count));
-    if (!array)
-        throw std::runtime_error("SafeArrayCreateVector failed");
-    return array;
-}
-
-template <typename Fill> SafeArray Filled(VARTYPE type, size_t count, Fill fill) {
-    SafeArray array(Vector(type, count));
-    void* data = nullptr;
-    if (FAILED(::SafeArrayAccessData(array.get(), &data)))
-        throw std::runtime_error("SafeArrayAccessData failed");
-    try {
-        fill(data);
-    } catch (...) {
-        ::SafeArrayUnaccessData(array.get());
-        throw;
-    }
+template <typename Element, typename Fill>
+SafeArray Filled(VARTYPE type, size_t count, long lowerBound, Fill fill) {
+    SafeArray array(::SafeArrayCreateVector(type, lowerBound, static_cast<ULONG>(count)));
+    Element* data = nullptr;
+    if (!array.get() || FAILED(::SafeArrayAccessData(array.get(), reinterpret_cast<void**>(&data))))
+        throw std::runtime_error("cannot make a SAFEARRAY");
+    for (size_t i = 0; i < count; ++i)
+        data[i] = fill(i);
     ::SafeArrayUnaccessData(array.get());
     return array;
 }
 
-BSTR Allocated(const wchar_t* text, size_t length) {
-    BSTR copy = ::SysAllocStringLen(text, static_cast<UINT>(length));
-    if (!copy)
-        throw std::bad_alloc();
-    return copy;
-}
-
 } // namespace
 
-SafeArray SafeArray::OfBstrs(std::initializer_list<const wchar_t*> texts) {
-    return Filled(VT_BSTR, texts.size(), [&](void* data) {
-        auto slot = static_cast<BSTR*>(data);
-        for (const wchar_t* text : texts)
-            *slot++ = text ? Allocated(text, wcslen(text)) : nullptr;
+SafeArray SafeArray::OfBstrs(const std::vector<std::wstring>& texts, long lowerBound) {
+    return Filled<BSTR>(VT_BSTR, texts.size(), lowerBound, [&](size_t i) {
+        return ::SysAllocStringLen(texts[i].data(), static_cast<UINT>(texts[i].size()));
     });
 }
 
-SafeArray SafeArray::OfBstrs(const std::vector<std::wstring>& texts) {
-    return Filled(VT_BSTR, texts.size(), [&](void* data) {
-        auto slot = static_cast<BSTR*>(data);
-        for (const std::wstring& text : texts)
-            *slot++ = Allocated(text.data(), text.size());
-    });
-}
-
-SafeArray SafeArray::OfInts(const std::vector<int32_t>& values) {
-    return Filled(VT_I4, values.size(), [&](void* data) {
-        auto slot = static_cast<int32_t*>(data);
-        for (int32_t value : values)
-            *slot++ = value;
-    });
+SafeArray SafeArray::OfInts(const std::vector<int32_t>& values, long lowerBound, VARTYPE type) {
+    return Filled<int32_t>(type, values.size(), lowerBound, [&](size_t i) { return values[i]; });
 }
 
 SafeArray SafeArray::Empty(VARTYPE type, const std::vector<ULONG>& dimensions) {
@@ -73,13 +40,8 @@ SafeArray SafeArray::Empty(VARTYPE type, const std::vector<ULONG>& dimensions) {
     return SafeArray(array);
 }
 
-SafeArray::SafeArray(SafeArray&& other) noexcept : m_array(std::exchange(other.m_array, nullptr)) {}
-
 SafeArray& SafeArray::operator=(SafeArray&& other) noexcept {
-    if (this != &other) {
-        SafeArray old(std::move(*this));
-        m_array = std::exchange(other.m_array, nullptr);
-    }
+    std::swap(m_array, other.m_array);
     return *this;
 }
 

@@ -5,7 +5,6 @@
 #include <windows.h>
 #include <oleauto.h>
 #include <cstdint>
-#include <initializer_list>
 #include <string>
 #include <vector>
 
@@ -13,15 +12,15 @@ namespace zavtest {
 
 class SafeArray {
 public:
-    // Null entries become null BSTRs.
-    static SafeArray OfBstrs(std::initializer_list<const wchar_t*> texts);
-    static SafeArray OfBstrs(const std::vector<std::wstring>& texts);
-    static SafeArray OfInts(const std::vector<int32_t>& values);
-    // An empty array of the given element type and shape, for arrays of the wrong kind.
+    static SafeArray OfBstrs(const std::vector<std::wstring>& texts, long lowerBound = 0);
+    // `type` may be any 32-bit integer type (VT_I4, VT_UI4, VT_INT, VT_UINT).
+    static SafeArray OfInts(const std::vector<int32_t>& values, long lowerBound = 0,
+                            VARTYPE type = VT_I4);
+    // Zeroed elements of the given type and shape, for arrays of the wrong kind.
     static SafeArray Empty(VARTYPE type, const std::vector<ULONG>& dimensions);
 
     explicit SafeArray(SAFEARRAY* array = nullptr) noexcept : m_array(array) {}
-    SafeArray(SafeArray&& other) noexcept;
+    SafeArray(SafeArray&& other) noexcept : m_array(other.m_array) { other.m_array = nullptr; }
     SafeArray& operator=(SafeArray&& other) noexcept;
     ~SafeArray();
 

@@ -1,36 +1,19 @@
 #include "support/ScriptedCalls.h"
 
 #include <algorithm>
-#include <climits>
 #include <cstdio>
-#include <cwchar>
 
 #include <comdef.h>
 #include <comptrs.h>
 
+#include "support/Files.h"
+
 namespace zavtest {
-namespace {
 
-std::wstring Widened(const char* text) {
-    int units = text ? ::MultiByteToWideChar(CP_ACP, 0, text, -1, nullptr, 0) : 0;
-    std::wstring wide(units > 0 ? units : 1, L'\0');
-    if (units > 0)
-        ::MultiByteToWideChar(CP_ACP, 0, text, -1, &wide[0], units);
-    wide.resize(wcslen(wide.c_str()));
-    return wide;
-}
-
-} // namespace
-
-void ScriptedCalls::Fail(const std::string& pattern, HRESULT hr, const char* description, int nth) {
-    m_failures.push_back({pattern, hr, description ? description : "", description != nullptr,
-                          nth == 0 ? 1 : nth, nth == 0 ? INT_MAX : nth, 0});
-}
-
-void ScriptedCalls::FailFirst(const std::string& pattern, HRESULT hr, const char* description,
-                              int count) {
+void ScriptedCalls::Fail(const std::string& pattern, HRESULT hr, const char* description, int first,
+                         int last) {
     m_failures.push_back(
-        {pattern, hr, description ? description : "", description != nullptr, 1, count, 0});
+        {pattern, hr, description ? description : "", description != nullptr, first, last, 0});
 }
 
 size_t ScriptedCalls::Count(const std::string& pattern) const {
@@ -38,7 +21,7 @@ size_t ScriptedCalls::Count(const std::string& pattern) const {
                          [&](const std::string& call) { return Matches(pattern, call); });
 }
 
-HRESULT ScriptedCalls::Record(std::string call) {
+HRESULT ScriptedCalls::Record(const std::string& call) {
     if (record) {
         if (journal)
             journal->push_back(call);
@@ -51,10 +34,9 @@ HRESULT ScriptedCalls::Record(std::string call) {
         if (!Matches(failure.pattern, call))
             continue;
         ++failure.seen;
-        if (result == S_OK && failure.seen >= failure.first && failure.seen <= failure.last) {
+        if (result == S_OK && failure.seen >= failure.first && failure.seen <= failure.last)
             result = failure.withInfo ? Raise(failure.hr, failure.description.c_str())
                                       : (::SetErrorInfo(0, nullptr), failure.hr);
-        }
     }
     return result;
 }
@@ -65,7 +47,7 @@ HRESULT ScriptedCalls::Raise(HRESULT hr, const char* description) {
     if (SUCCEEDED(::CreateErrorInfo(&created)) && created) {
         // Converted here, not by _bstr_t: its conversion runs in ZAVTools.dll, whose BSTRs
         // the tests count.
-        created->SetDescription(_bstr_t(Widened(description).c_str()));
+        created->SetDescription(_bstr_t(Wide(description).c_str()));
         if (SUCCEEDED(created.QueryInterface(__uuidof(IErrorInfo), &info)))
             ::SetErrorInfo(0, info);
     }
@@ -75,11 +57,7 @@ HRESULT ScriptedCalls::Raise(HRESULT hr, const char* description) {
 bool ScriptedCalls::Matches(const std::string& pattern, const std::string& call) {
     if (pattern.find('(') != std::string::npos)
         return pattern == call;
-    return call.compare(0, call.find('('), pattern) == 0;
-}
-
-std::string ScriptedCalls::Text(long value) {
-    return std::to_string(value);
+    return pattern.empty() || call.compare(0, call.find('('), pattern) == 0;
 }
 
 std::string ScriptedCalls::Text(double value) {

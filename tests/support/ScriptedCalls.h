@@ -1,10 +1,11 @@
-// The scripting and recording that every fake automation object shares: each call is written
-// down as text ("CellText(3,2)") in the order made, and a test can make chosen calls fail, with
-// or without COM error information left on the thread.
+// What every fake automation object shares: each call is written down as text ("CellText(3,2)")
+// in the order made, and a test can make chosen calls fail, with or without COM error
+// information left on the thread.
 #pragma once
 
 #include <windows.h>
 #include <oaidl.h>
+#include <climits>
 #include <functional>
 #include <string>
 #include <vector>
@@ -13,44 +14,39 @@ namespace zavtest {
 
 class ScriptedCalls {
 public:
-    // Every call made, as "Name(arg,arg)". Texts are shown as they are, null ones as "null".
+    // Every call made, as "Name(arg,arg)"; texts as they are, null ones as "null".
     std::vector<std::string> calls;
-    // When set, every call is also appended here, so that a test can see the calls on
-    // several objects in one order.
+    // When set, every call is also appended here, so that a test sees the calls on several
+    // objects in one order.
     std::vector<std::string>* journal = nullptr;
     // Off for long runs, where the record would dwarf what is measured.
     bool record = true;
-    // Called with every call's text as it is made, before its answer; it may throw, to show
-    // how a caller copes with an exception or a machine fault inside the object.
+    // Called with every call's text before its answer; it may throw or fault, to show how a
+    // caller copes with that inside the object.
     std::function<void(const std::string& call)> onCall;
 
-    // Makes calls matching `pattern` fail with `hr`: the nth match (counting from 1), or every
-    // match for nth 0. A pattern with "(" matches the whole call text, else the call's name.
-    // With a description the failure leaves error information on the thread; without one it
-    // clears what was there, so the failure carries none.
+    // Calls matching `pattern` fail with `hr`: the matches from `first` to `last` (counting
+    // from 1). A pattern with "(" matches the whole call text, an empty one every call, any
+    // other the call's name. With a description the failure leaves error information on the
+    // thread; without one it clears what was there.
     void Fail(const std::string& pattern, HRESULT hr, const char* description = nullptr,
-              int nth = 0);
-    // As Fail, for the first `count` matches only.
-    void FailFirst(const std::string& pattern, HRESULT hr, const char* description, int count);
+              int first = 1, int last = INT_MAX);
     // Calls recorded so far that match `pattern` as Fail matches it.
     size_t Count(const std::string& pattern) const;
 
+    // Leaves error information with `description` on the thread and returns hr.
+    static HRESULT Raise(HRESULT hr, const char* description);
+
 protected:
-    // Called first by every fake method: records the call and answers S_OK or the failure
-    // scripted for it.
+    // Called first by every fake method: records the call and answers S_OK or its failure.
     template <typename... Args> HRESULT Enter(const char* name, const Args&... args) {
         if (!record && m_failures.empty() && !onCall)
             return S_OK;
-        std::string call = name;
-        call += '(';
+        std::string call = std::string(name) + '(';
         [[maybe_unused]] const char* separator = "";
         ((call += separator, call += Text(args), separator = ","), ...);
-        call += ')';
-        return Record(std::move(call));
+        return Record(call + ')');
     }
-
-    // Leaves error information with `description` on the thread and returns hr.
-    static HRESULT Raise(HRESULT hr, const char* description);
 
 private:
     struct Failure {
@@ -58,18 +54,16 @@ private:
         HRESULT hr;
         std::string description;
         bool withInfo;
-        int first; // the matches from `first` to `last` (counting from 1) fail
-        int last;
-        int seen;
+        int first, last, seen;
     };
 
-    HRESULT Record(std::string call);
+    HRESULT Record(const std::string& call);
     static bool Matches(const std::string& pattern, const std::string& call);
-    static std::string Text(long value);
-    static std::string Text(int value) { return Text(static_cast<long>(value)); }
+    static std::string Text(long value) { return std::to_string(value); }
+    static std::string Text(int value) { return std::to_string(value); }
+    static std::string Text(short value) { return std::to_string(value); }
     static std::string Text(double value);
     static std::string Text(const wchar_t* value);
-    static std::string Text(short value) { return Text(static_cast<long>(value)); }
 
     std::vector<Failure> m_failures;
 };

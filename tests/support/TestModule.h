@@ -1,5 +1,6 @@
-// A host module for tests: a name for the event log, an optional log guard and stop event,
-// and a record of the structured exceptions it was told of.
+// The tests' host module: a name for the event log, a log guard, an optional stop event, a
+// record of the structured exceptions it was told of and, when given a level, a real log
+// (a CLogFile on a temporary folder, owned by the module as a host owns it).
 #pragma once
 
 #include <windows.h>
@@ -7,20 +8,30 @@
 #include <vector>
 
 #include "ZAVTools.h"
+#include "support/Files.h"
 
 namespace zavtest {
 
+// The columns of one log line "%-8s %-24s %-5u %-5u %s"; empty parts for a line without them.
+struct LogLineParts {
+    std::string severity;
+    std::string timestamp;
+    unsigned long process = 0;
+    unsigned long thread = 0;
+    std::string message;
+};
+LogLineParts ParseLogLine(const std::string& line);
+
+// Every line of every log file in `folder`, file after file (sorted by name).
+std::vector<std::string> LogLinesIn(const std::string& folder);
+// The messages of the lines of one severity.
+std::vector<std::string> MessagesIn(const std::string& folder, const char* severity);
+
 class TestModule : public CBaseZAVModule {
 public:
-    explicit TestModule(const char* name = "ZAVTest") : m_name(name ? name : ""), m_hasName(name) {
-        m_hLogMutex = ::CreateMutexA(nullptr, FALSE, nullptr);
-    }
-    ~TestModule() {
-        if (m_hLogMutex)
-            ::CloseHandle(m_hLogMutex);
-        if (m_hStopEvent)
-            ::CloseHandle(m_hStopEvent);
-    }
+    // A null `logLevel` gives a module without a log object; a null `name` one without a name.
+    explicit TestModule(const char* logLevel = nullptr, const char* name = "ZAVTest");
+    ~TestModule();
     TestModule(const TestModule&) = delete;
     TestModule& operator=(const TestModule&) = delete;
 
@@ -32,11 +43,18 @@ public:
         return 0;
     }
 
+    std::vector<std::string> Lines() const { return LogLinesIn(folder.path()); }
+    std::vector<std::string> Messages(const char* severity) const {
+        return MessagesIn(folder.path(), severity);
+    }
+
     struct FatalException {
         long hr;
         std::string where;
     };
     std::vector<FatalException> fatalExceptions;
+    TempDir folder;
+    CZAVConfig config;
 
 private:
     std::string m_name;

@@ -1,0 +1,178 @@
+// What a test cannot wait for or Wine does not show, steered or observed through the imports of
+// ZAVTools.dll (ImportPatch): the local time, the log mutex's waits, allocations, the millisecond
+// clock and its sleeps, the common application-data folder of crash reports, the debugger output,
+// the event log and the BSTRs the library makes. Each lives for one scope; one of a kind at a
+// time, since the patched function is one for the process.
+#pragma once
+
+#include <windows.h>
+#include <oleauto.h>
+#include <functional>
+#include <mutex>
+#include <string>
+#include <vector>
+
+#include "support/Files.h"
+#include "support/ImportPatch.h"
+
+namespace zavtest {
+
+SYSTEMTIME MakeTime(WORD year, WORD month, WORD day, WORD hour, WORD minute, WORD second,
+                    WORD milliseconds = 0);
+
+// The library's local time is whatever Set last gave.
+class SteeredClock {
+public:
+    explicit SteeredClock(const SYSTEMTIME& now) { Set(now); }
+    void Set(const SYSTEMTIME& now) { s_now = now; }
+
+private:
+    static void WINAPI Now(LPSYSTEMTIME now) { *now = s_now; }
+    static inline SYSTEMTIME s_now{};
+    ImportPatch m_patch{"KERNEL32.dll", "GetLocalTime", reinterpret_cast<void*>(&Now)};
+};
+
+// Records the library's waits and cuts a wait of 10000 ms (the log mutex's time-out) to
+// `shortened`, so that a time-out can be had without waiting ten seconds.
+class SteeredWaits {
+public:
+    struct Wait {
+        HANDLE handle;
+        DWORD timeout;
+        DWORD result;
+    };
+    explicit SteeredWaits(DWORD shortened = 10000);
+    ~SteeredWaits() { s_active = nullptr; }
+    std::vector<Wait> Waits() const;
+
+private:
+    static DWORD WINAPI WaitFor(HANDLE handle, DWORD timeout);
+    static inline SteeredWaits* s_active = nullptr;
+    DWORD m_shortened;
+    mutable std::mutex m_lock;
+    std::vector<Wait> m_waits;
+    ImportPatch m_patch{"KERNEL32.dll", "WaitForSingleObject", reinterpret_cast<void*>(&WaitFor)};
+};
+
+// The library's allocations (msvcrt's malloc) of sizes in [from, to) fail.
+class FailingAllocations {
+public:
+    FailingAllocations(size_t from, size_t to);
+    ~FailingAllocations() { s_from = s_to = 0; }
+    int Failed() const { return s_failed; }
+
+private:
+    static void* __cdecl Malloc(size_t size);
+    static inline size_t s_from = 0, s_to = 0;
+    static inline int s_failed = 0;
+    static inline void* (*s_malloc)(size_t) = nullptr;
+    ImportPatch m_patch{"msvcrt.dll", "malloc", reinterpret_cast<void*>(&Malloc)};
+};
+
+// The library's millisecond clock only moves when the library sleeps: by `step` per sleep, or
+// by the sleep's own length when 0. It starts far from zero, so that a deadline not measured
+// from the start shows.
+class SteeredTicks {
+public:
+    SteeredTicks();
+    static inline DWORD step = 0;
+    static inline std::vector<DWORD> sleeps;
+
+private:
+    static ULONGLONG WINAPI Ticks() { return s_now; }
+    static void WINAPI Pause(DWORD ms);
+    static inline ULONGLONG s_now = 0;
+    ImportPatch m_tick{"KERNEL32.dll", "GetTickCount64", reinterpret_cast<void*>(&Ticks)};
+    ImportPatch m_sleep{"KERNEL32.dll", "Sleep", reinterpret_cast<void*>(&Pause)};
+};
+
+// Crash reports in a folder of the test's own: the common application-data folder is a
+// temporary one (or `Fail`s, or is whatever `folder` is set to), and the tests' CrashRpt.dll
+// writes the calls it receives to a file of it.
+class CrashSandbox {
+public:
+    CrashSandbox();
+    ~CrashSandbox();
+    // The calls the crash-report module received, one line each.
+    std::vector<std::string> Calls() const;
+    // Where the library puts crash reports: "<folder>\Veltrium\Errors".
+    std::string ErrorsFolder() const { return folder + "\\Veltrium\\Errors"; }
+
+    TempDir scratch;
+    static inline std::string folder;
+    static inline bool fail = false;
+    static inline int csidl = 0; // the folder the library asked for
+
+private:
+    static HRESULT WINAPI FolderPath(HWND, int which, HANDLE, DWORD, LPSTR path);
+    std::string m_calls;
+    ImportPatch m_patch{"SHELL32.dll", "SHGetFolderPathA", reinterpret_cast<void*>(&FolderPath)};
+};
+
+// What the library writes to the debugger output.
+class DebugOutput {
+public:
+    DebugOutput() { text.clear(); }
+    static inline std::string text;
+
+private:
+    static void WINAPI Write(LPCSTR line) { text += line ? line : "<null>"; }
+    ImportPatch m_patch{"KERNEL32.dll", "OutputDebugStringA", reinterpret_cast<void*>(&Write)};
+};
+
+struct ReportedEvent {
+    std::string source; // "(null)" for a null source name
+    WORD type;
+    DWORD id;
+    std::vector<std::string> strings;
+};
+
+// The library's reports to the system event log, which Wine does not keep.
+class EventLogRecorder {
+public:
+    EventLogRecorder();
+    ~EventLogRecorder() { s_active = nullptr; }
+    EventLogRecorder(const EventLogRecorder&) = delete;
+    EventLogRecorder& operator=(const EventLogRecorder&) = delete;
+
+    // All events, or those of one type (EVENTLOG_ERROR_TYPE, EVENTLOG_INFORMATION_TYPE).
+    std::vector<ReportedEvent> Events(WORD type = 0) const;
+    void Clear();
+    // Event sources registered and not yet deregistered.
+    int OpenSources() const;
+    // While set, RegisterEventSourceA gives no handle.
+    bool refuse = false;
+    // The next ReportEventA calls this (which may throw) instead of recording.
+    std::function<void()> onNextReport;
+
+private:
+    static HANDLE WINAPI Register(LPCSTR server, LPCSTR source);
+    static BOOL WINAPI Report(HANDLE source, WORD type, WORD category, DWORD id, PSID user,
+                              WORD count, DWORD dataSize, LPCSTR* strings, LPVOID data);
+    static BOOL WINAPI Deregister(HANDLE source);
+    static inline EventLogRecorder* s_active = nullptr;
+
+    mutable std::mutex m_lock;
+    std::vector<ReportedEvent> m_events;
+    std::vector<std::string> m_sources; // by fake handle value minus one
+    int m_open = 0;
+    ImportPatch m_register, m_report, m_deregister;
+};
+
+// Counts the BSTRs that a module (the library by default) allocates and frees, so that a test
+// can show that every BSTR it made or was handed has been freed.
+class BstrLedger {
+public:
+    explicit BstrLedger(const char* module = "ZAVTools.dll");
+    long Allocated() const { return s_allocated; }
+    long Freed() const { return s_freed; }
+
+private:
+    static BSTR WINAPI Alloc(const OLECHAR* text);
+    static BSTR WINAPI AllocLen(const OLECHAR* text, UINT length);
+    static void WINAPI Free(BSTR text);
+    static inline long s_allocated = 0, s_freed = 0;
+    ImportPatch m_alloc, m_allocLen, m_free;
+};
+
+} // namespace zavtest

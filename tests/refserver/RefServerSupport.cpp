@@ -1,0 +1,149 @@
+#include "RefServerSupport.h"
+
+#include <ocidl.h>
+
+namespace reftest {
+
+std::wstring WriteFile(const TempDir& dir, const std::string& name, const std::string& text) {
+    zavtest::WriteTextFile(dir / name, text);
+    return zavtest::Wide(dir / name);
+}
+
+std::string ErrorText() {
+    std::string text = zavtest::ThreadErrorDescription();
+    return text == "<none>" ? "" : text;
+}
+
+_ApplicationPtr NewApplication(const wchar_t* options) {
+    VELTRIUM::_Application* app = nullptr;
+    EXPECT_EQ(S_OK, CreateRefApplication(options, &app)) << ErrorText();
+    return _ApplicationPtr(app, false);
+}
+
+_SpreadsheetPtr OpenSheet(const std::wstring& path) {
+    VELTRIUM::_Spreadsheet* sheet = nullptr;
+    EXPECT_EQ(S_OK, OpenRefSpreadsheet(path.c_str(), &sheet)) << ErrorText();
+    return _SpreadsheetPtr(sheet, false);
+}
+
+std::string Text(const _SpreadsheetPtr& sheet, long caseNumber, long var) {
+    _bstr_t text = sheet->CellText(caseNumber, var);
+    return zavtest::Narrow(text.length() ? static_cast<const wchar_t*>(text) : L"", CP_UTF8);
+}
+
+HRESULT PutByName(IDispatch* object, const wchar_t* name, const _variant_t& value, WORD flags) {
+    LPOLESTR names[] = {const_cast<LPOLESTR>(name)};
+    DISPID id = DISPID_UNKNOWN, named = DISPID_PROPERTYPUT;
+    HRESULT hr = object->GetIDsOfNames(IID_NULL, names, 1, LOCALE_USER_DEFAULT, &id);
+    VARIANT argument = value;
+    DISPPARAMS params{&argument, &named, 1, 1};
+    return FAILED(hr) ? hr
+                      : object->Invoke(id, IID_NULL, LOCALE_USER_DEFAULT, flags, &params, nullptr,
+                                       nullptr, nullptr);
+}
+
+HRESULT GetByName(IDispatch* object, const wchar_t* name, _variant_t& value) {
+    LPOLESTR names[] = {const_cast<LPOLESTR>(name)};
+    DISPID id = DISPID_UNKNOWN;
+    HRESULT hr = object->GetIDsOfNames(IID_NULL, names, 1, LOCALE_USER_DEFAULT, &id);
+    DISPPARAMS none{nullptr, nullptr, 0, 0};
+    value.Clear();
+    return FAILED(hr) ? hr
+                      : object->Invoke(id, IID_NULL, LOCALE_USER_DEFAULT, DISPATCH_PROPERTYGET,
+                                       &none, &value, nullptr, nullptr);
+}
+
+std::string XBarRCsv() {
+    const char* values[] = {"10", "12", "11", "13", "9",  "11", "11", "12", "10", "11",
+                            "12", "10", "11", "11", "11", "10", "11", "12", "11", "11",
+                            "13", "13", "12", "13", "14", "11", "11", "11", "11", "17",
+                            "11", "11", "11", "11", "11", "10", "11", "12", "11", "11"};
+    std::string csv = "Part,Diameter\n";
+    for (size_t i = 0; i < std::size(values); ++i)
+        csv += std::to_string(i + 1) + "," + values[i] + "\n";
+    return csv;
+}
+
+Chart::Chart(const std::string& csv, const std::string& qcp) {
+    _SpreadsheetPtr sheet = OpenSheet(WriteFile(dir, "data.csv", csv));
+    analysis =
+        NewApplication()->Analysis(kRefQCAnalysisType, _variant_t(static_cast<IDispatch*>(sheet)));
+    IDispatchPtr dialog = analysis->GetDialog();
+    const std::wstring project =
+        qcp.empty() ? zavtest::Wide(dir / "missing.qcp") : WriteFile(dir, "chart.qcp", qcp);
+    EXPECT_EQ(S_OK, PutByName(dialog, L"DropProjectFile", _variant_t(project.c_str())));
+    hr = analysis->raw_Run(&samples);
+    error = ErrorText();
+    _variant_t chart;
+    if (SUCCEEDED(hr) && SUCCEEDED(GetByName(dialog, L"ChartServer", chart)))
+        server = _IQCVChartsPtr(V_DISPATCH(&chart)); // takes a reference of its own
+}
+
+namespace {
+
+std::string Argument(const VARIANT& v, IUnknown* chart) {
+    if (V_VT(&v) == VT_DISPATCH)
+        return V_DISPATCH(&v) == chart ? "chart" : "?";
+    if (V_VT(&v) == VT_BOOL)
+        return V_BOOL(&v) ? "true" : "false";
+    if (V_VT(&v) == VT_I4)
+        return std::to_string(V_I4(&v));
+    SAFEARRAY* array = V_ARRAY(&v);
+    VARTYPE element = VT_EMPTY;
+    LONG low = -1, high = -1;
+    if (!(V_VT(&v) & VT_ARRAY) || FAILED(::SafeArrayGetVartype(array, &element)) ||
+        element != (V_VT(&v) & VT_TYPEMASK) || ::SafeArrayGetDim(array) != 1 ||
+        FAILED(::SafeArrayGetLBound(array, 1, &low)) || low != 0)
+        return "?";
+    ::SafeArrayGetUBound(array, 1, &high);
+    std::string text = element == VT_BSTR ? "[" : "{";
+    for (LONG i = 0; i <= high; ++i) {
+        _variant_t item;
+        ::SafeArrayGetElement(array, &i, &item.bstrVal); // a BSTR or a LONG, read in place
+        text += (i ? ";" : "") + (element == VT_BSTR ? zavtest::Narrow(item.bstrVal, CP_UTF8)
+                                                     : std::to_string(item.lVal));
+        item.vt = element; // frees the copied BSTR
+    }
+    return text + (element == VT_BSTR ? "]" : "}");
+}
+
+} // namespace
+
+HRESULT RecordingSink::Invoke(DISPID id, REFIID, LCID, WORD flags, DISPPARAMS* params, VARIANT*,
+                              EXCEPINFO*, UINT*) {
+    static const char* const kNames[] = {"?",
+                                         "SampleOutOfControl",
+                                         "SampleOutsideWarningLimits",
+                                         "RunsViolation",
+                                         "ObsOutsideSpecs",
+                                         "SampleAdded",
+                                         "QueryCancel",
+                                         "RunStarted",
+                                         "RunCompleted"};
+    if (id == VELIQCVChartsLib::DISPID_QueryCancel) {
+        const VARIANT& cancel = params->rgvarg[0];
+        if (params->cArgs != 1 || V_VT(&cancel) != (VT_BYREF | VT_BOOL) || flags != DISPATCH_METHOD)
+            events.push_back("?");
+        else if (++queries == cancelAtQuery)
+            *V_BOOLREF(&cancel) = VARIANT_TRUE;
+        return answer;
+    }
+    std::string event = id > 0 && id < 9 && flags == DISPATCH_METHOD ? kNames[id] : "?";
+    // DISPPARAMS hold the last declared argument first.
+    for (UINT i = params->cArgs; i-- > 0;)
+        event += (i + 1 == params->cArgs ? "(" : ",") + Argument(params->rgvarg[i], chart);
+    events.push_back(event + ")");
+    return answer;
+}
+
+DWORD Connect(const _IQCVChartsPtr& server, RecordingSink& sink) {
+    IConnectionPointContainerPtr container(server);
+    IConnectionPointPtr point;
+    container->FindConnectionPoint(__uuidof(VELIQCVChartsLib::IQCVChartsEvents), &point);
+    DWORD cookie = 0;
+    EXPECT_EQ(S_OK, point->Advise(&sink, &cookie));
+    sink.chart = server.GetInterfacePtr();
+    return cookie;
+}
+
+} // namespace reftest

@@ -1,0 +1,177 @@
+// The whole road through the sample host, as a person runs it: CSV and QCP in, JSON Lines,
+// charts and the daily log out, and one clear message for bad input.
+#include <windows.h>
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <cmath>
+#include <map>
+#include <numeric>
+#include <sstream>
+#include <string>
+#include <vector>
+
+#include "support/ChildProcess.h"
+#include "support/Files.h"
+
+namespace {
+
+using zavtest::ReadWholeFile;
+using zavtest::SplitLines;
+
+struct Outcome {
+    DWORD exitCode = 0;
+    std::string output; // standard output and error together
+};
+
+// build/zavrun/zavrun.exe, run in `dir`.
+Outcome Zavrun(const zavtest::TempDir& dir, const std::string& arguments) {
+    zavtest::ChildProcess zavrun(zavtest::BesideThisExecutable("..\\zavrun\\zavrun.exe"), arguments,
+                                 dir.path(), dir / "output.txt");
+    EXPECT_TRUE(zavrun.Wait(60000));
+    return {zavrun.ExitCode(), ReadWholeFile(dir / "output.txt")};
+}
+
+// Nine subgroups of two. The first eight (phase I) average 11.5 with ranges of 2, so the X
+// control limits are 11.5 -+ 3 * 2 / d2(2) / sqrt(2), d2(2) = 2 / sqrt(pi): 7.74006 and 15.2599.
+// Subgroup 9 averages 31: out of control on the X chart only (range 2 within 0..6.53), and both
+// its observations lie above the upper specification limit 25.
+const char kData[] = "Batch,Operator,x,Line\nB1,Ann,10,A\nB1,Ann,12,A\nB2,Bob,11,A\nB2,Bob,13,A\n"
+                     "B3,Ann,10,A\nB3,Ann,12,A\nB4,Bob,11,A\nB4,Bob,13,A\nB5,Ann,10,B\n"
+                     "B5,Ann,12,B\nB6,Bob,11,B\nB6,Bob,13,B\nB7,Ann,10,B\nB7,Ann,12,B\n"
+                     "B8,Bob,11,B\nB8,Bob,13,B\nB9,Cy,30,B\nB9,Cy,32,B\n";
+const char kProject[] = "[GENERAL]\nChartOptAlarmOutOfSpecs=1\nChartOptAlarmRunsViolation=1\n"
+                        "ChartOptAlarmOutOfControl=1\nChartOptAlarmOutOfWarning=1\n"
+                        "au_column_count=1\nau_column_0=1\nzav_aux_data_count=1\n"
+                        "zav_aux_data_var_0=2\nCharID=1\n[REFSERVER]\nChartType=0\n"
+                        "ObservationVar=x\nSubgroupSize=2\nPhaseISamples=8\nLowerSpecLimit=5\n"
+                        "UpperSpecLimit=25\n[CHARACTERISTICS]\n1=Diameter\n";
+
+struct ZavrunRoad : ::testing::Test {
+    zavtest::TempDir dir;
+    void SetUp() override {
+        zavtest::WriteTextFile(dir / "data.csv", kData);
+        zavtest::WriteTextFile(dir / "project.qcp", kProject);
+    }
+};
+
+TEST_F(ZavrunRoad, TheAlarmsAreExactlyThoseTheChartImpliesAndEachBlockIsItsOwnRun) {
+    Outcome run =
+        Zavrun(dir, "--data data.csv --qcp project.qcp --out a.jsonl --svg charts --log-dir .");
+    ASSERT_EQ(0u, run.exitCode) << run.output;
+    std::vector<std::string> records = SplitLines(ReadWholeFile(dir / "a.jsonl"));
+    std::sort(records.begin(), records.end());
+    const std::string head = "{\"charId\":1,\"alarmType\":\"";
+    const std::string sample = "\",\"processName\":\"\",\"sampleId\":\"B9\",\"description\":\"";
+    const std::string tail = "\",\"charDetails\":\"Cy\"}";
+    EXPECT_EQ((std::vector<std::string>{head + "ObsOutsideSpecs" + sample +
+                                            "Obs. 1 is out of spec; x=30; Limits: [5, 25]" + tail,
+                                        head + "ObsOutsideSpecs" + sample +
+                                            "Obs. 2 is out of spec; x=32; Limits: [5, 25]" + tail,
+                                        head + "SampleOutOfControl" + sample +
+                                            "XBar & R; X Measure: 31; Limits: [7.74006, 15.2599]" +
+                                            tail}),
+              records);
+    EXPECT_NE(std::string::npos, run.output.find("9 samples: 3 alarms")) << run.output;
+    EXPECT_EQ(0u, ReadWholeFile(dir / "charts\\run001.svg").find("<svg "));
+    EXPECT_EQ(1u, zavtest::FilesIn(dir.path(), "zav*.log").size()) << "the host's daily log";
+
+    run = Zavrun(dir, "--data data.csv --qcp project.qcp --out b.jsonl --process-vars Line "
+                      "--alarms outside-specs");
+    ASSERT_EQ(0u, run.exitCode) << run.output;
+    records = SplitLines(ReadWholeFile(dir / "b.jsonl"));
+    ASSERT_EQ(2u, records.size()) << "only the wanted kind, from the block of line B";
+    EXPECT_NE(std::string::npos, records[0].find("\"processName\":\"Line=B\""));
+    for (const char* summary :
+         {"run 1: Line=A, cases 1 to 8, 4 samples", "run 2: Line=B, cases 9 to 18, 5 samples"})
+        EXPECT_NE(std::string::npos, run.output.find(summary)) << run.output;
+}
+
+TEST_F(ZavrunRoad, BadInputNamesTheFileAndTheProblem) {
+    zavtest::WriteTextFile(dir / "broken.csv", "a,b\n1,2\n\"open quote,3\n");
+    zavtest::WriteTextFile(dir / "noid.qcp", "[GENERAL]\nChartOptAlarmOutOfControl=1\n"
+                                             "[CHARACTERISTICS]\n1=Diameter\n");
+    const std::pair<std::string, std::string> rows[] = {
+        {"--data missing.csv --qcp project.qcp", "missing.csv: no such file"},
+        {"--data data.csv --qcp missing.qcp", "missing.qcp: no such file"},
+        {"--data broken.csv --qcp project.qcp", "broken.csv"},
+        {"--data data.csv --qcp project.qcp --ignore-var Nothing", "no variable \"Nothing\""},
+        {"--data data.csv --qcp noid.qcp",
+         "noid.qcp: Getting options from qcp file [Runner: No auto update column"},
+        {"--data data.csv", "--data and --qcp are required"},
+    };
+    for (const auto& [arguments, expected] : rows) {
+        Outcome run = Zavrun(dir, arguments);
+        EXPECT_NE(0u, run.exitCode) << arguments;
+        EXPECT_NE(std::string::npos, run.output.find(expected)) << arguments << "\n" << run.output;
+    }
+}
+
+// The XBar & R chart of each line of the sample data computed here from the file's text, with
+// the tabulated constants for subgroups of five (d2 = 2.325929, d3 = 0.864082), limits from the
+// first 50 batches, control limits at 3 and warning limits at 2 sigma: the records zavrun writes
+// must be exactly those.
+TEST(ZavrunSampleData, TheRecordsAreThoseTheChartsOfBothLinesImply) {
+    zavtest::TempDir dir;
+    const std::string data = ZAV_SOURCE_DIR "/sample-data/production.csv";
+    Outcome run = Zavrun(dir, "--data " + data +
+                              " --qcp " ZAV_SOURCE_DIR
+                              "/sample-data/diameter-xbar-r.qcp --process-vars Line --out a.jsonl");
+    ASSERT_EQ(0u, run.exitCode) << run.output;
+    const std::vector<std::string> records = SplitLines(ReadWholeFile(dir / "a.jsonl"));
+    // Line, batch and diameter are the 2nd, 4th and 5th columns; rows come grouped by batch.
+    std::map<std::string, std::vector<std::vector<double>>> lines;
+    std::string previous;
+    const std::vector<std::string> rows = SplitLines(ReadWholeFile(data));
+    for (size_t r = 1; r < rows.size(); ++r) {
+        std::vector<std::string> cells;
+        std::istringstream fields(rows[r]);
+        for (std::string cell; std::getline(fields, cell, ',');)
+            cells.push_back(cell);
+        ASSERT_GE(cells.size(), 5u) << rows[r];
+        if (cells[3] != previous)
+            lines[cells[1]].emplace_back();
+        previous = cells[3];
+        lines[cells[1]].back().push_back(std::stod(cells[4]));
+    }
+    ASSERT_EQ(2u, lines.size());
+    for (const auto& [line, batches] : lines) {
+        ASSERT_EQ(400u, batches.size());
+        auto mean = [](const std::vector<double>& b) {
+            return std::accumulate(b.begin(), b.end(), 0.0) / 5;
+        };
+        auto range = [](const std::vector<double>& b) {
+            return *std::max_element(b.begin(), b.end()) - *std::min_element(b.begin(), b.end());
+        };
+        double center = 0, rbar = 0;
+        for (size_t i = 0; i < 50; ++i)
+            center += mean(batches[i]) / 50, rbar += range(batches[i]) / 50;
+        const double xSigma = rbar / 2.325929 / std::sqrt(5.0), rSigma = 0.864082 * rbar / 2.325929;
+        std::map<std::string, int> expected; // by alarm type
+        auto classify = [&](double value, double middle, double sigma, bool noLower) {
+            const bool control =
+                value > middle + 3 * sigma || (!noLower && value < middle - 3 * sigma);
+            expected["SampleOutOfControl"] += control;
+            expected["SampleOutsideWarningLimits"] +=
+                !control && std::abs(value - middle) > 2 * sigma;
+        };
+        for (const std::vector<double>& batch : batches) {
+            classify(mean(batch), center, xSigma, false);
+            classify(range(batch), rbar, rSigma, rbar - 3 * rSigma <= 0);
+            for (double part : batch)
+                expected["ObsOutsideSpecs"] += part < 9.97 || part > 10.03;
+        }
+        EXPECT_GT(expected["SampleOutOfControl"], 0) << "the shift and the drift show";
+        for (const auto& [type, count] : expected)
+            EXPECT_EQ(count, std::count_if(records.begin(), records.end(),
+                                           [&](const std::string& r) {
+                                               return r.find("\"alarmType\":\"" + type + "\"") !=
+                                                          std::string::npos &&
+                                                      r.find("\"processName\":\"Line=" + line +
+                                                             "\"") != std::string::npos;
+                                           }))
+                << "line " << line << ", " << type;
+    }
+}
+
+} // namespace

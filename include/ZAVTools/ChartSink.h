@@ -54,7 +54,9 @@ private:
     ~CQCVChartSink();
 
     HRESULT Dispatch(DISPID id, DISPPARAMS* params);
-    HRESULT DispatchGuarded(DISPID id, DISPPARAMS* params);
+    // The event through the handlers; a failure is reported and its error information handed
+    // back in `info` (null for a structured exception, which is the module's to report).
+    HRESULT DispatchGuarded(DISPID id, DISPPARAMS* params, IErrorInfoPtr& info);
     void AnswerQueryCancel(DISPPARAMS* params);
 
     ULONG m_refCount;

@@ -66,13 +66,13 @@ private:
 
 // Call at the start of every thread whose machine faults are to arrive as win32_exception,
 // access_violation or numeric_exception. Also makes allocation failures, in operator new and
-// in malloc, throw std::bad_alloc (a process-wide setting). Code in which faults must become
-// exceptions has to be compiled with -fnon-call-exceptions; GCC assumes that its built-in
-// malloc never throws, so code that wants malloc's failures as exceptions is compiled with
-// -fno-builtin-malloc.
+// in malloc, throw a std::bad_alloc whose what() is "bad allocation" (a process-wide setting). Code
+// in which faults must become exceptions has to be compiled with -fnon-call-exceptions; GCC assumes
+// that its built-in malloc never throws, so code that wants malloc's failures as exceptions is
+// compiled with -fno-builtin-malloc.
 ZAVTOOLS_API void PrepareExceptionHandling();
 
-// The allocation-failure handler: throws std::bad_alloc, never returns.
+// The allocation-failure handler: throws std::bad_alloc ("bad allocation"), never returns.
 ZAVTOOLS_API int NewHandler(unsigned long long size);
 
 // Throws a CProgramException with string `id` of `module` (this library when null); an id

@@ -16,6 +16,7 @@ extern ZAVTOOLS_API const DWORD gShutdownTimeouts[6];
 class ZAVTOOLS_API CZAVTools {
 public:
     CZAVTools();
+    CZAVTools(const CZAVTools&) = default;
     CZAVTools& operator=(const CZAVTools&);
     CZAVTools& operator=(CZAVTools&&);
 };

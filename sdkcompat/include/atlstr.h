@@ -31,10 +31,13 @@ inline HINSTANCE AtlOwnModule() noexcept {
 // Entry `id` of a module's string table: a pointer into the mapped block and its length in
 // UTF-16 units. Only a length of 0 means absent, so one-letter entries are found.
 // With languageNeutral, the block is picked by FindResourceExW with language 0; otherwise by
-// FindResourceW.
+// FindResourceW. String ids are 16-bit: a larger id (a negative one made unsigned among them)
+// names no entry, where its block number would wrap onto a block that exists.
 inline const wchar_t* AtlFindStringEntry(HINSTANCE module, UINT id, bool languageNeutral,
                                          int* length) noexcept {
     *length = 0;
+    if (id > 0xFFFF)
+        return nullptr;
     LPCWSTR block = MAKEINTRESOURCEW(id / 16 + 1);
     HRSRC found = languageNeutral ? ::FindResourceExW(module, MAKEINTRESOURCEW(6), block, 0)
                                   : ::FindResourceW(module, block, MAKEINTRESOURCEW(6));

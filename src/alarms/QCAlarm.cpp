@@ -5,6 +5,8 @@
 #include <new>
 #include <utility>
 
+#include "failure/BadAllocation.h"
+
 namespace {
 
 wchar_t* Duplicate(const wchar_t* text) {
@@ -12,7 +14,7 @@ wchar_t* Duplicate(const wchar_t* text) {
         return nullptr;
     wchar_t* copy = _wcsdup(text);
     if (!copy)
-        throw std::bad_alloc();
+        throw zav::BadAllocation();
     return copy;
 }
 
@@ -23,7 +25,7 @@ wchar_t* Widen(const char* text) {
         return nullptr;
     auto wide = static_cast<wchar_t*>(malloc(units * sizeof(wchar_t)));
     if (!wide)
-        throw std::bad_alloc();
+        throw zav::BadAllocation();
     ::MultiByteToWideChar(CP_THREAD_ACP, 0, text, -1, wide, units);
     return wide;
 }

@@ -22,6 +22,8 @@
 #include <xmmintrin.h>
 #include <new>
 
+#include "failure/BadAllocation.h"
+
 namespace {
 
 constexpr DWORD kCppExceptionCode = 0xE06D7363;
@@ -244,7 +246,7 @@ void ClearFloatingPointState() {
 }
 
 void ThrowBadAlloc() {
-    throw std::bad_alloc();
+    throw zav::BadAllocation();
 }
 
 // msvcrt exports its new-handler functions under their C++ names as Microsoft's compiler
@@ -278,7 +280,7 @@ void TranslateStructuredException(unsigned code, EXCEPTION_POINTERS* info) {
 }
 
 int NewHandler(unsigned long long) {
-    throw std::bad_alloc();
+    throw zav::BadAllocation();
 }
 
 void PrepareExceptionHandling() {

@@ -1,11 +1,15 @@
 #include "logging/EventLog.h"
 
+#include <atlcomcli.h>
+#include <comptrs.h>
 #include <cstdio>
 #include <exception>
 
 #include "ZAVTools/Exceptions.h"
 #include "ZAVTools/Host.h"
+#include "ZAVTools/LogFile.h"
 #include "common/UniqueHandle.h"
+#include "logging/LogMutex.h"
 
 namespace zav {
 namespace {
@@ -17,10 +21,6 @@ void Report(const char* source, WORD type, DWORD id, WORD count, const char** st
     UniqueEventSource eventLog(::RegisterEventSourceA(nullptr, source));
     if (eventLog)
         ::ReportEventA(eventLog.get(), type, 0, id, nullptr, count, 0, strings, nullptr);
-}
-
-const char* OrUnknown(const char* text) {
-    return text && *text ? text : "unknown error";
 }
 
 } // namespace
@@ -39,33 +39,69 @@ void ReportInformationEvent(CBaseZAVModule& module, const char* text) {
     Report(module.GetServiceName(), EVENTLOG_INFORMATION_TYPE, kInformationEventId, 1, strings);
 }
 
-std::string LowerHex(unsigned long value) {
-    char text[16];
-    snprintf(text, sizeof text, "%lx", value);
-    return text;
-}
-
 std::string DescriptionOf(const _com_error& error) {
     _bstr_t description = error.Description();
     const char* narrow = description;
     return narrow ? narrow : "";
 }
 
-void ReportCaughtLogFailure(CBaseZAVModule* module, const char* line) {
+void NarrowInto(const wchar_t* text, int units, char* buffer, size_t size) noexcept {
+    const int room = static_cast<int>(size) - 1;
+    auto bytesFor = [&](int take) {
+        return ::WideCharToMultiByte(CP_ACP, 0, text, take, nullptr, 0, nullptr, nullptr);
+    };
+    // The most units whose conversion fits; a double-byte code page may need two bytes each.
+    int fits = bytesFor(units) <= room ? units : 0;
+    for (int low = 1, high = fits ? 0 : units; low <= high;) {
+        const int middle = low + (high - low) / 2;
+        if (bytesFor(middle) <= room)
+            fits = middle, low = middle + 1;
+        else
+            high = middle - 1;
+    }
+    const int bytes =
+        fits ? ::WideCharToMultiByte(CP_ACP, 0, text, fits, buffer, room, nullptr, nullptr) : 0;
+    buffer[bytes > 0 ? bytes : 0] = '\0';
+}
+
+void DescriptionInto(IErrorInfo* info, char* buffer, size_t size) noexcept {
+    CComBSTR description;
+    buffer[0] = '\0';
+    if (info && SUCCEEDED(info->GetDescription(&description)) && description.m_str)
+        NarrowInto(description, static_cast<int>(description.Length()), buffer, size);
+}
+
+void ReportCaughtLogFailure(CBaseZAVModule* module, const char* line) noexcept {
+    char code[16] = "", text[1024] = "";
     try {
         throw;
     } catch (const _com_error& e) {
-        std::string description = DescriptionOf(e);
-        ReportErrorEvent(module, line, LowerHex(e.Error()).c_str(), OrUnknown(description.c_str()));
+        snprintf(code, sizeof code, "%lx", static_cast<unsigned long>(e.Error()));
+        IErrorInfoPtr info(e.ErrorInfo(), false);
+        DescriptionInto(info, text, sizeof text);
     } catch (const win32_exception& e) {
-        unsigned long code = e.m_info.ExceptionRecord ? e.m_record.ExceptionCode : 0;
-        const char* what = e.what();
-        ReportErrorEvent(module, line, LowerHex(code).c_str(), what ? what : "unknown error");
+        snprintf(code, sizeof code, "%lx", e.m_info.ExceptionRecord ? e.m_record.ExceptionCode : 0);
+        snprintf(text, sizeof text, "%s", e.what());
     } catch (const std::exception& e) {
-        const char* what = e.what();
-        ReportErrorEvent(module, line, "", what ? what : "unknown error");
+        snprintf(text, sizeof text, "%s", e.what());
     } catch (...) {
-        ReportErrorEvent(module, line, "", "Unknown error");
+        snprintf(text, sizeof text, "Unknown error");
+    }
+    ReportErrorEvent(module, line, code, *text ? text : "unknown error");
+}
+
+void RetireFailedLog(CBaseZAVModule& module, const char* line) noexcept {
+    HRESULT hr = S_OK;
+    try {
+        throw;
+    } catch (const _com_error& e) {
+        hr = e.Error();
+    } catch (...) {
+    }
+    ReportCaughtLogFailure(&module, line);
+    if (hr != kLogMutexTimedOut && hr != kLogMutexTimedOutToo) {
+        delete module.m_pLogFile;
+        module.m_pLogFile = nullptr;
     }
 }
 

@@ -1,5 +1,6 @@
 #include "ZAVTools/ExceptionLogging.h"
 
+#include <atlcomcli.h>
 #include <mbstring.h>
 #include <cstdio>
 #include <cstring>
@@ -66,26 +67,6 @@ std::string LadderDescription(const _com_error& error) {
     return info ? zav::DescriptionOf(error) : std::string(error.ErrorMessage());
 }
 
-// At most 255 bytes of the description, converted without any allocation of this library's:
-// the fall-back when converting it the ordinary way failed.
-void CopyDescriptionInto(IErrorInfo* info, char (&buffer)[256]) {
-    BSTR description = nullptr;
-    if (!info || FAILED(info->GetDescription(&description)) || !description)
-        return;
-    _bstr_t owned(description, false);
-    int units = static_cast<int>(::SysStringLen(description));
-    // A double-byte code page may need more than one byte per character: take fewer.
-    for (int take = units < 255 ? units : 255; take > 0; --take) {
-        int bytes =
-            ::WideCharToMultiByte(CP_ACP, 0, description, take, buffer, 255, nullptr, nullptr);
-        if (bytes > 0) {
-            buffer[bytes] = '\0';
-            return;
-        }
-    }
-    buffer[0] = '\0';
-}
-
 } // namespace
 
 void CLogFile::LogException(long hr, const char* description, const char* where) {
@@ -121,21 +102,21 @@ void CLogFile::LogException(long hr, const char* description, const char* where)
 
 void CLogFile::LogException(long hr, IErrorInfo* info, const char* where) {
     try {
-        BSTR raw = nullptr;
+        CComBSTR description;
         if (info)
-            info->GetDescription(&raw);
-        _bstr_t description(raw, false);
-        LogException(hr, static_cast<const char*>(description), where);
+            info->GetDescription(&description);
+        LogException(hr, static_cast<const char*>(_bstr_t(description.m_str)), where);
+        return;
     } catch (...) {
-        try {
-            char description[256] = {};
-            CopyDescriptionInto(info, description);
-            LogException(hr, description, where);
-            if (info)
-                ::SetErrorInfo(0, info);
-        } catch (...) {
-        }
     }
+    // Taking or converting the description failed (memory may have run out): at most 255
+    // bytes of it, converted without allocating, and the information made the thread's again
+    // whatever became of the line.
+    char description[256];
+    zav::DescriptionInto(info, description, sizeof description);
+    LogException(hr, description, where);
+    if (info)
+        ::SetErrorInfo(0, info);
 }
 
 void LogAndRethrow(CBaseZAVModule& module, const _com_error& error, const char* function,

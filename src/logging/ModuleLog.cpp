@@ -2,7 +2,6 @@
 
 #include <comdef.h>
 #include <cstdio>
-#include <string>
 
 #include "logging/EventLog.h"
 #include "logging/LogLine.h"
@@ -11,8 +10,18 @@
 
 namespace {
 
+// Out of line, so that the common path does not carry the buffer's stack frame. Runs inside the
+// catch handler of a failed write.
+template <typename Describe>
+__attribute__((noinline)) void ReportFailedWrite(CBaseZAVModule& module, Describe& describe) {
+    char text[zav::kEventStringLimit + 1];
+    describe(text, sizeof text);
+    zav::RetireFailedLog(module, text);
+}
+
 // The one path of every module logging operation. `write` uses the log object; `describe`
-// gives the caller's message again for the event that reports a failed write.
+// writes the caller's message again, for the event that reports a failed write, into a buffer
+// of its own: the failure may be that memory ran out.
 template <typename Write, typename Describe>
 bool LogThroughModule(CBaseZAVModule& module, Write write, Describe describe) {
     zav::MutexWait guard(module.m_hLogMutex, INFINITE);
@@ -21,29 +30,10 @@ bool LogThroughModule(CBaseZAVModule& module, Write write, Describe describe) {
     try {
         write(*module.m_pLogFile);
         return true;
-    } catch (const _com_error& e) {
-        zav::ReportCaughtLogFailure(&module, describe().c_str());
-        // A time-out says nothing about the log object itself; anything else means it is
-        // broken, and a broken log must not fail every later line again.
-        if (e.Error() != zav::kLogMutexTimedOut && e.Error() != zav::kLogMutexTimedOutToo) {
-            delete module.m_pLogFile;
-            module.m_pLogFile = nullptr;
-        }
+    } catch (const _com_error&) {
+        ReportFailedWrite(module, describe);
         return false;
     }
-}
-
-std::string FormatMessageText(const char* format, va_list args) {
-    char text[1024];
-    if (!format || vsnprintf(text, sizeof text, format, args) < 0)
-        return "!message format error!";
-    return text;
-}
-
-std::string TraceText(const char* name, bool enter) {
-    char text[128];
-    zav::FormatTrace(name, enter, text);
-    return text;
 }
 
 } // namespace
@@ -59,12 +49,12 @@ bool ModuleLog(CBaseZAVModule& module, LogSeverity severity, const char* format,
             log.LogV(severity, format, copy);
             va_end(copy);
         },
-        [&] {
+        [&](char* text, size_t size) {
             va_list copy;
             va_copy(copy, args);
-            std::string text = FormatMessageText(format, copy);
+            if (!format || vsnprintf(text, size, format, copy) < 0)
+                snprintf(text, size, "!message format error!");
             va_end(copy);
-            return text;
         });
     va_end(args);
     return logged;
@@ -73,7 +63,11 @@ bool ModuleLog(CBaseZAVModule& module, LogSeverity severity, const char* format,
 bool ModuleTrace(CBaseZAVModule& module, const char* name, bool enter) {
     return LogThroughModule(
         module, [&](CLogFile& log) { log.LogTrace(name, enter); },
-        [&] { return TraceText(name, enter); });
+        [&](char* text, size_t size) {
+            char trace[128];
+            zav::FormatTrace(name, enter, trace);
+            snprintf(text, size, "%s", trace);
+        });
 }
 
 void ModuleReportEvent(CBaseZAVModule& module, const char* format, ...) {

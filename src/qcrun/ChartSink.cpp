@@ -99,11 +99,19 @@ HRESULT CQCVChartSink::GetIDsOfNames(REFIID, LPOLESTR*, UINT, LCID, DISPID*) {
 HRESULT CQCVChartSink::Invoke(DISPID dispIdMember, REFIID, LCID, WORD, DISPPARAMS* pDispParams,
                               VARIANT*, EXCEPINFO*, UINT*) {
     try {
-        CFunctionTrace trace(*m_pModule, kFunction);
-        if (dispIdMember < VELIQCVChartsLib::DISPID_SampleOutOfControl ||
-            dispIdMember > VELIQCVChartsLib::DISPID_RunCompleted)
-            return DISP_E_MEMBERNOTFOUND;
-        return DispatchGuarded(dispIdMember, pDispParams);
+        IErrorInfoPtr info;
+        HRESULT hr = DISP_E_MEMBERNOTFOUND;
+        {
+            CFunctionTrace trace(*m_pModule, kFunction);
+            if (dispIdMember >= VELIQCVChartsLib::DISPID_SampleOutOfControl &&
+                dispIdMember <= VELIQCVChartsLib::DISPID_RunCompleted)
+                hr = DispatchGuarded(dispIdMember, pDispParams, info);
+        }
+        // Set once the trace is closed: a trace line that cannot be written raises a COM error
+        // of its own on the way, whose information would otherwise replace the event's.
+        if (FAILED(hr) && hr != DISP_E_MEMBERNOTFOUND)
+            ::SetErrorInfo(0, info);
+        return hr;
     } catch (...) {
         // Only the tracing or a report of the ladder below fails this way; the chart server
         // still gets an answer and no exception.
@@ -111,36 +119,35 @@ HRESULT CQCVChartSink::Invoke(DISPID dispIdMember, REFIID, LCID, WORD, DISPPARAM
     }
 }
 
-// The error information is set last, after the report, so that nothing the report does on the
-// way (a log line that fails and raises its own COM error) replaces it.
-HRESULT CQCVChartSink::DispatchGuarded(DISPID id, DISPPARAMS* params) {
+// The report comes first and the error information is handed back to be set last, so that
+// nothing the report does on the way (a log line that fails and raises its own COM error)
+// replaces it.
+HRESULT CQCVChartSink::DispatchGuarded(DISPID id, DISPPARAMS* params, IErrorInfoPtr& info) {
     try {
         return Dispatch(id, params);
     } catch (const _com_error& e) {
-        IErrorInfoPtr info(e.ErrorInfo(), false);
+        info.Attach(e.ErrorInfo());
         ReportComError(*m_pModule, e.Error(), info, kFunction);
-        ::SetErrorInfo(0, info);
         return e.Error();
     } catch (numeric_exception& e) {
         ReportError(*m_pModule, E_FAIL, e.what(), kFunction);
         CreateCrashReport(e, *m_pModule);
-        MakeErrorInfo(e.what());
+        info = MakeErrorInfo(e.what());
         return E_FAIL;
     } catch (win32_exception& e) {
         m_pModule->OnFatalException(E_FAIL, &e, kFunction);
-        ::SetErrorInfo(0, nullptr);
         return E_FAIL;
     } catch (const shutdown_exception& e) {
         ReportError(*m_pModule, kShutdown, e.what(), kFunction);
-        MakeErrorInfo(e.what());
+        info = MakeErrorInfo(e.what());
         return kShutdown;
     } catch (const std::exception& e) {
         ReportError(*m_pModule, E_FAIL, e.what(), kFunction);
-        MakeErrorInfo(e.what());
+        info = MakeErrorInfo(e.what());
         return E_FAIL;
     } catch (...) {
         ReportError(*m_pModule, E_FAIL, "Unknown error", kFunction);
-        MakeErrorInfo("Unknown error");
+        info = MakeErrorInfo("Unknown error");
         return E_FAIL;
     }
 }

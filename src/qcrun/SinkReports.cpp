@@ -11,51 +11,28 @@
 
 namespace {
 
-constexpr HRESULT kMutexTimeout = static_cast<HRESULT>(0xA0040600);
-constexpr HRESULT kMutexTimeoutToo = static_cast<HRESULT>(0xA0040601);
-
-std::string UpperHex(HRESULT hr) {
-    char text[16];
-    snprintf(text, sizeof text, "%lX", static_cast<unsigned long>(hr));
-    return text;
-}
-
 // For a module without a log: a developer watching the process still sees the failure.
 std::string DebuggerLine(HRESULT hr, const char* description, const char* function) {
+    char code[16];
+    snprintf(code, sizeof code, "%lX", static_cast<unsigned long>(hr));
     std::string line = "An error was detected in function ";
     line += function ? function : "[unknown]";
-    line += "; Error Code: 0x" + UpperHex(hr) + " Description: [";
+    line += "; Error Code: 0x" + std::string(code) + " Description: [";
     line += description ? description : "";
     line += "]\n";
     return line;
 }
 
-// The failure as the log line would have told it, for the event log.
-std::string EventLine(HRESULT hr, const char* description, const char* function) {
-    try {
-        std::string line = "Exception detected in ";
-        line += function ? function : "[unknown]";
-        line += ". HRESULT = 0x" + UpperHex(hr) + " Description = [";
-        line += description ? description : "";
-        line += "]";
-        return line;
-    } catch (...) {
-        return "!message format error!";
-    }
-}
-
-// The log object failed with `error`. A time-out says nothing about the log object itself;
-// anything else means it is broken, and a broken log must not fail every later report again.
-void ReportBrokenLog(CBaseZAVModule& module, HRESULT hr, const char* description,
-                     const char* function, const _com_error& error) {
-    const std::string line = EventLine(hr, description, function);
-    const std::string text = zav::DescriptionOf(error);
-    zav::ReportErrorEvent(&module, line.c_str(), zav::LowerHex(error.Error()).c_str(),
-                          text.empty() ? "unknown error" : text.c_str());
-    if (error.Error() != kMutexTimeout && error.Error() != kMutexTimeoutToo) {
-        delete module.m_pLogFile;
-        module.m_pLogFile = nullptr;
-    }
+// The failure as the log line would have told it, for the event that reports a broken log.
+// Out of line, so that the common path does not carry the buffer's stack frame; it runs inside
+// the catch handler of the failed write and allocates nothing.
+__attribute__((noinline)) void ReportBrokenLog(CBaseZAVModule& module, HRESULT hr,
+                                               const char* description, const char* function) {
+    char line[zav::kEventStringLimit + 1];
+    snprintf(line, sizeof line, "Exception detected in %s. HRESULT = 0x%lX Description = [%s]",
+             function ? function : "[unknown]", static_cast<unsigned long>(hr),
+             description ? description : "");
+    zav::RetireFailedLog(module, line);
 }
 
 } // namespace
@@ -77,8 +54,8 @@ bool CQCVChartSink::ReportError(CBaseZAVModule& module, HRESULT hr, const char* 
     try {
         module.m_pLogFile->LogException(hr, description, function);
         return true;
-    } catch (const _com_error& e) {
-        ReportBrokenLog(module, hr, description, function, e);
+    } catch (const _com_error&) {
+        ReportBrokenLog(module, hr, description, function);
         return false;
     }
 }

@@ -33,7 +33,24 @@ void ClearReadOnly(const char* path) {
         ::SetFileAttributesA(path, attributes & ~FILE_ATTRIBUTE_READONLY);
 }
 
-// A junction or directory symbolic link: removing the link must not touch its target.
+// A junction or directory symbolic link: a reparse point whose tag says it stands for another
+// name. Other reparse points (deduplicated or cloud-backed folders) hold their own contents.
+bool IsLink(const WIN32_FIND_DATAA& entry) {
+    return (entry.dwFileAttributes & FILE_ATTRIBUTE_REPARSE_POINT) &&
+           IsReparseTagNameSurrogate(entry.dwReserved0);
+}
+
+// The tag is only in the folder's entry in its parent, so the root is looked up there.
+bool IsLinkPath(const char* path) {
+    std::string entryPath(path);
+    while (entryPath.size() > 3 && (entryPath.back() == '\\' || entryPath.back() == '/'))
+        entryPath.pop_back();
+    WIN32_FIND_DATAA entry;
+    zav::UniqueFind found(::FindFirstFileA(entryPath.c_str(), &entry));
+    return found && IsLink(entry);
+}
+
+// Removing a link must not touch its target.
 bool RemoveDirectoryLink(const char* path) {
     ClearReadOnly(path);
     return ::RemoveDirectoryA(path) != FALSE;
@@ -94,7 +111,7 @@ bool RemoveEntry(const char* folder, const WIN32_FIND_DATAA& entry) {
         return false;
     if (!isDirectory)
         return RemoveFile(path.c_str());
-    if (entry.dwFileAttributes & FILE_ATTRIBUTE_REPARSE_POINT)
+    if (IsLink(entry))
         return RemoveDirectoryLink(path.c_str());
     return RecurseRemoveDirectory(path.c_str()) != 0;
 }
@@ -104,8 +121,7 @@ bool RemoveEntry(const char* folder, const WIN32_FIND_DATAA& entry) {
 int RecurseRemoveDirectory(const char* path) {
     if (!path || !*path)
         return 0;
-    DWORD attributes = ::GetFileAttributesA(path);
-    if (attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_REPARSE_POINT))
+    if (IsLinkPath(path))
         return RemoveDirectoryLink(path); // never the contents of what a link points to
     {
         WIN32_FIND_DATAA entry;

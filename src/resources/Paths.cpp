@@ -34,10 +34,14 @@ void ClearReadOnly(const char* path) {
 }
 
 // A junction or directory symbolic link: a reparse point whose tag says it stands for another
-// name. Other reparse points (deduplicated or cloud-backed folders) hold their own contents.
+// name. Other reparse points (deduplicated or cloud-backed folders) hold their own contents. A
+// platform that reports the attribute with one of the reserved tags, which no file system uses,
+// has not said what the point is: it is taken for a link, since following a link would empty
+// the tree it points to.
 bool IsLink(const WIN32_FIND_DATAA& entry) {
     return (entry.dwFileAttributes & FILE_ATTRIBUTE_REPARSE_POINT) &&
-           IsReparseTagNameSurrogate(entry.dwReserved0);
+           (IsReparseTagNameSurrogate(entry.dwReserved0) ||
+            entry.dwReserved0 <= IO_REPARSE_TAG_RESERVED_RANGE);
 }
 
 // The tag is only in the folder's entry in its parent, so the root is looked up there.

@@ -1,7 +1,5 @@
 #include "RefServerSupport.h"
 
-#include <ocidl.h>
-
 namespace reftest {
 
 std::wstring WriteFile(const TempDir& dir, const std::string& name, const std::string& text) {
@@ -120,6 +118,8 @@ HRESULT RecordingSink::Invoke(DISPID id, REFIID, LCID, WORD flags, DISPPARAMS* p
                                          "QueryCancel",
                                          "RunStarted",
                                          "RunCompleted"};
+    if (onEvent)
+        onEvent(id);
     if (id == VELIQCVChartsLib::DISPID_QueryCancel) {
         const VARIANT& cancel = params->rgvarg[0];
         if (params->cArgs != 1 || V_VT(&cancel) != (VT_BYREF | VT_BOOL) || flags != DISPATCH_METHOD)
@@ -136,12 +136,16 @@ HRESULT RecordingSink::Invoke(DISPID id, REFIID, LCID, WORD flags, DISPPARAMS* p
     return answer;
 }
 
-DWORD Connect(const _IQCVChartsPtr& server, RecordingSink& sink) {
-    IConnectionPointContainerPtr container(server);
+IConnectionPointPtr EventsPoint(const _IQCVChartsPtr& server) {
     IConnectionPointPtr point;
-    container->FindConnectionPoint(__uuidof(VELIQCVChartsLib::IQCVChartsEvents), &point);
+    IConnectionPointContainerPtr(server)->FindConnectionPoint(
+        __uuidof(VELIQCVChartsLib::IQCVChartsEvents), &point);
+    return point;
+}
+
+DWORD Connect(const _IQCVChartsPtr& server, RecordingSink& sink) {
     DWORD cookie = 0;
-    EXPECT_EQ(S_OK, point->Advise(&sink, &cookie));
+    EXPECT_EQ(S_OK, EventsPoint(server)->Advise(&sink, &cookie));
     sink.chart = server.GetInterfacePtr();
     return cookie;
 }

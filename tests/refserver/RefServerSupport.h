@@ -5,10 +5,12 @@
 
 #include <gtest/gtest.h>
 
+#include <functional>
 #include <string>
 #include <vector>
 
 #include <RefServer.h>
+#include <ocidl.h>
 
 #include "support/ComCheck.h"
 #include "support/ComObject.h"
@@ -65,9 +67,12 @@ public:
     int queries = 0;       // cancel queries, each with one VT_BYREF|VT_BOOL (else an event "?")
     int cancelAtQuery = 0; // answer VARIANT_TRUE to this query (1-based); 0 never
     HRESULT answer = S_OK; // what every call returns
+    std::function<void(DISPID)> onEvent; // called first with every event's DISPID
 };
 
-// Advises the sink on the chart server.
+// The chart server's connection point for its events.
+IConnectionPointPtr EventsPoint(const _IQCVChartsPtr& server);
+// Advises the sink on the chart server; gives the cookie.
 DWORD Connect(const _IQCVChartsPtr& server, RecordingSink& sink);
 
 } // namespace reftest

@@ -29,9 +29,8 @@ TEST(Sink, AnswersEveryEventAndReportsEveryFailure) {
     DWORD cookie = 0;
     run.chart.events.Advise(sink, &cookie);
     void* out = nullptr;
-    for (const IID& iid :
-         {IID_IUnknown, IID_IDispatch, __uuidof(VELIQCVChartsLib::IQCVChartsEvents)})
-        EXPECT_TRUE(sink->QueryInterface(iid, &out) == S_OK && out == sink.GetInterfacePtr());
+    for (REFIID id : {IID_IUnknown, IID_IDispatch, __uuidof(VELIQCVChartsLib::IQCVChartsEvents)})
+        EXPECT_TRUE(sink->QueryInterface(id, &out) == S_OK && out == sink.GetInterfacePtr());
     EXPECT_TRUE(sink->QueryInterface(IID_IConnectionPoint, &out) == E_NOINTERFACE &&
                 out == sink.GetInterfacePtr() &&
                 sink->QueryInterface(IID_IUnknown, nullptr) == E_POINTER);
@@ -110,6 +109,5 @@ TEST(Sink, AnswersEveryEventAndReportsEveryFailure) {
         EXPECT_EQ(V_VT(&value), V_VT(&run.dialog.puts.back().value));
     }
     run.dialog.puts.clear();
-    EXPECT_TRUE(run.chart.RefCount() == 1 && numbers.LockCount() == 0)
-        << "values left as they were";
+    EXPECT_TRUE(run.chart.RefCount() == 1 && numbers.LockCount() == 0) << "values left as given";
 }

@@ -64,12 +64,12 @@ TEST(Runner, CallsInOrderUntilAStepFailsWaitingOnlyForTheStartingChartEngine) {
     const HRESULT notReady = static_cast<HRESULT>(0x80040200);
     const char* handshake = "bad encryption handshake";
     const std::string pointer = _com_error(E_POINTER).ErrorMessage();
-    // Who fails (p, a, c: the application, analysis, chart server; n: the application answers
-    // nothing; u: the dialog knows no such property; o: the dialog gives the spreadsheet as the
-    // chart server; x: the chart server has no connection points) which call, how and how often,
-    // the step; the reason of the run's failure, the calls of Analysis, the sleeps. A failure
-    // that is not scripted shows that the runner forgets what an earlier failure left on the
-    // thread: a scripted failure without a text clears it itself.
+    // Who fails (p, d, a, c: the application, dialog, analysis, chart server; n: the application
+    // answers nothing; u: the dialog knows no such property; o: the dialog gives the spreadsheet as
+    // the chart server; x: the chart server has no connection points) which call, how and how
+    // often, the step; the reason of the run's failure, the calls of Analysis, the sleeps. A
+    // failure that is not scripted shows that the runner forgets what an earlier failure left on
+    // the thread: a scripted failure without a text clears it itself.
     std::tuple<char, const char*, HRESULT, const char*, int, int, std::string, int, int> rows[] = {
         {' ', "", S_OK, nullptr, 0, 0, "", 1, 0},
         {'p', "Analysis", notReady, "Bad Encryption HANDSHAKE (engine)", 3, 0, "", 4, 3},
@@ -79,6 +79,7 @@ TEST(Runner, CallsInOrderUntilAStepFailsWaitingOnlyForTheStartingChartEngine) {
         {'p', "Analysis", notReady + 1, handshake, 1, 0, handshake, 1, 0},
         {'n', "Analysis", E_POINTER, nullptr, 2, 0, pointer, 2, 0},
         {'u', "AutoUpdateMode", DISP_E_UNKNOWNNAME, "", 0, 0, "Failed to set AutoUpdateMode", 1, 0},
+        {'d', "PropertyPut", E_ACCESSDENIED, "Read-only", 1, 0, "Read-only", 1, 0},
         {'a', "Run", E_FAIL, "No data", 1, 0, "No data", 1, 0},
         {'u', "ChartServer", DISP_E_UNKNOWNNAME, "", 0, 0,
          "Failed to get ChartServer object from QC analysis dialog object", 1, 0},
@@ -114,9 +115,9 @@ TEST(Runner, CallsInOrderUntilAStepFailsWaitingOnlyForTheStartingChartEngine) {
         for (std::wstring& name : run.dialog.properties)
             name += who == 'u' && call == Narrow(name) ? L"?" : L"";
         run.chart.offersConnectionPoints = who != 'x';
-        ScriptedCalls* fakes[] = {&run.app, &run.analysis, &run.chart};
-        if (strchr("pac", who))
-            fakes[strchr("pac", who) - "pac"]->Fail(call, hr, text, 1, times);
+        ScriptedCalls* fakes[] = {&run.app, &run.dialog, &run.analysis, &run.chart};
+        if (strchr("pdac", who))
+            fakes[strchr("pdac", who) - "pdac"]->Fail(call, hr, text, 1, times);
         // What an earlier failure left on the thread, and calls that succeed but leave some.
         MakeErrorInfo("stale");
         run.analysis.Fail("Run", S_OK, "stale");

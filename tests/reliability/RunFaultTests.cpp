@@ -56,9 +56,9 @@ static std::thread Start(FakeQCRun& run, CBaseZAVModule& module, const Labels& l
 }
 
 // An access violation (S3), an integer (S5) and a float division by zero (S7) where a handler asks
-// the chart server for a sample: each event is answered with an HRESULT and the run goes on; the
-// module hears of the access violation, each numeric fault gets one crash report and its ERROR
-// lines, the alarms of every other sample are kept, and the same host then runs a clean chart.
+// the chart server for a sample: each of these events is answered with a failing HRESULT and the
+// run goes on to its end; each numeric fault gets one crash report, the alarms of every other
+// sample are kept, and the same host then runs a clean chart.
 TEST(RunFaults, MachineFaultsInHandlersAnswerTheirEventsAndTheRunGoesOn) {
     TestModule module("ERROR");
     CrashSandbox sandbox;

@@ -77,7 +77,7 @@ int main() {
             thrown += e.what() + std::string("|");
         }
     }
-    Check(!thrown.find("reported Division By Zero|Access Violation|XBar & R|std::bad_alloc|"
+    Check(!thrown.find("reported Division By Zero|Access Violation|XBar & R|bad allocation|"
                        "-2147467259 left here|-2147467260 no|-2147467259 Loading [F]|"
                        "-2147467260 Doing [in]|-2147024894 Open: "),
           "the exceptions, CreateCrashReport, MakeErrorInfo, LogAndRethrow, RunGuarded");

@@ -23,12 +23,7 @@ TEST(Platform, NarrowStrings) {
     filled.ReleaseBuffer();
     EXPECT_EQ(std::make_pair(2, -1), std::make_pair(date.Replace("/", "-"), date.Find("h:mm", 8)));
     byId.Format(100u, 7, "ten");
-    try {
-        byId.Format(18u, 1);
-        ADD_FAILURE() << "an absent format id raises";
-    } catch (const CAtlException& e) {
-        EXPECT_EQ(E_FAIL, static_cast<HRESULT>(e));
-    }
+    EXPECT_THROW(byId.Format(18u, 1), CAtlException) << "an absent format id";
     EXPECT_EQ((std::vector<std::string>{"shared", "shared!", "n=42; 12.7 0x    1234",
                                         "first of its block", "A", "", "Value 7 of ten", "h:mm",
                                         "m-d-", "", "Gr\xFC\xDF\x65", "filled"}),

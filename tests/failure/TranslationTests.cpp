@@ -18,7 +18,7 @@ int* volatile g_badAddress = reinterpret_cast<int*>(0x18);
 size_t (*volatile g_strlen)(const char*) = &strlen;
 void* (*volatile g_malloc)(size_t) = &malloc;
 
-// Divides by zero while its own destructor is pending in the faulting frame.
+// Divides by zero with its own destructor pending.
 struct Sentinel {
     int Divide() const { return 7 / g_zero; }
     ~Sentinel() { g_destroyed = g_destroyed + 1; }

@@ -105,8 +105,8 @@ TEST(LogFile, EveryLineThatCannotBeWrittenIsReported) {
     std::unique_ptr<FILE, decltype(&fclose)> holder(
         _fsopen((locked / "zav240308.log").c_str(), "w", _SH_DENYRW), &fclose);
     // The system's text follows the file's name, without its line break.
-    const std::string missing = module.folder / "missing", opening = "An error occurred opening "
-                                                                     "the log file [";
+    const std::string missing = module.folder / "missing";
+    const std::string opening = "An error occurred opening the log file [";
     const std::pair<std::string, std::string> rows[] = {
         {"", "80004005|Log file path was not specified"},
         {missing, "80070003|" + opening + missing +

@@ -29,7 +29,7 @@ TEST(Paths, ModulePathsAndTreesRemovedWithoutFollowingLinks) {
     TempDir temp;
     const std::string tree = temp / "tree", locked = temp / "locked", name(250, 'n');
     OnHost(temp.path(),
-           "mkdir -p tree/a/b tree/a/sub.. locked linked outside/" + name +
+           "mkdir -p tree/a/b tree/a/sub.. locked linked outside long/" + name +
                " && touch tree/a/b/deep tree/... tree/a/ro locked/f1 locked/f2 locked/f3 "
                "outside/precious && chmod a-w tree/a/ro && ln -s ../outside linked/link && ln -s "
                "outside rootlink",
@@ -53,8 +53,8 @@ TEST(Paths, ModulePathsAndTreesRemovedWithoutFollowingLinks) {
     RecurseRemoveDirectory((temp / "linked").c_str());
     RecurseRemoveDirectory((temp / "rootlink").c_str());
     EXPECT_TRUE(Exists(temp / "outside\\precious")) << "what a link points to stays";
-    EXPECT_EQ(0, RecurseRemoveDirectory((temp / "outside").c_str()));
-    OnHost(temp.path(), "rm -rf linked/link rootlink outside/" + name, temp / "rootlink", false);
+    EXPECT_EQ(0, RecurseRemoveDirectory((temp / "long").c_str()));
+    OnHost(temp.path(), "rm -rf tree linked/link rootlink long/" + name, temp / "rootlink", false);
 }
 
 } // namespace

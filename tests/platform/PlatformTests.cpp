@@ -17,7 +17,7 @@ TEST(Platform, NarrowStrings) {
     CString original("shared"), copy(original), text, filled, date("m/d/yy h:mm"), byId;
     EXPECT_EQ(original.GetString(), copy.GetString()) << "copies share one buffer until changed";
     copy += "!";
-    text.Format("%s=%d; %g", "n", 42, 12.7);
+    text.Format("\t%s=%d; %g", "n", 42, 12.7);
     text.AppendFormat(" 0x%8X%s", 0x1234u, std::string(600, ' ').c_str());
     strcpy(filled.GetBuffer(32), "filled");
     filled.ReleaseBuffer();

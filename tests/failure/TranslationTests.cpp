@@ -1,0 +1,121 @@
+// Machine faults as C++ exceptions on the threads that prepared for them, and the exception
+// classes themselves.
+#include <gtest/gtest.h>
+
+#include <float.h>
+#include <xmmintrin.h>
+#include <thread>
+
+#include "ZAVTools.h"
+#include "support/ChildProcess.h"
+#include "support/Files.h"
+
+namespace {
+
+volatile int g_zero = 0, g_destroyed = 0;
+volatile double g_zeroDouble = 0.0;
+int* volatile g_badAddress = reinterpret_cast<int*>(0x18);
+size_t (*volatile g_strlen)(const char*) = &strlen;
+void* (*volatile g_malloc)(size_t) = &malloc;
+
+// Divides by zero with its own destructor pending.
+struct Sentinel {
+    int Divide() const { return 7 / g_zero; }
+    ~Sentinel() { g_destroyed = g_destroyed + 1; }
+};
+
+// The exception's class (GCC's type names start with their length) and name, and the address
+// an access violation names: "access_violation Access Violation at 24".
+std::string Described(const win32_exception& e) {
+    const bool violation = e.m_record.ExceptionCode == EXCEPTION_ACCESS_VIOLATION;
+    return std::string(typeid(e).name()).substr(2) + " " + e.what() +
+           (violation ? " at " + std::to_string(e.m_record.ExceptionInformation[1]) : "");
+}
+
+template <DWORD code> void Raise() {
+    ::RaiseException(code, 0, 0, nullptr);
+}
+
+// Every fault on the calling thread, which prepares itself, with the float division by zero
+// unmasked. strlen runs in the C runtime and handles nothing: its fault is translated. Raised
+// codes keep their own class and name.
+void RunFaults() {
+    const std::pair<void (*)(), const char*> faults[] = {
+        {[] { g_zero = Sentinel().Divide(); }, "numeric_exception Division By Zero"},
+        {[] { g_zeroDouble = 1.0 / g_zeroDouble; }, "numeric_exception Division By Zero"},
+        {[] { *g_badAddress = 1; }, "access_violation Access Violation at 24"},
+        {[] { g_strlen(reinterpret_cast<const char*>(g_badAddress)); },
+         "access_violation Access Violation at 24"},
+        {Raise<0xE0012345>, "win32_exception 0xE0012345"},
+        {Raise<0xC000008C>, "win32_exception Array Bounds Exceeded"},
+        {Raise<0xC000008D>, "numeric_exception Float Denormal Operand"},
+        {Raise<0xC0000095>, "numeric_exception Integer Overflow"},
+        {Raise<0xC0000096>, "win32_exception Privileged Instruction"},
+        {Raise<0xC00002B5>, "numeric_exception Multiple SSE Traps"}};
+    PrepareExceptionHandling();
+    const unsigned masks = _controlfp(0, 0);
+    _controlfp(masks & ~_EM_ZERODIVIDE, _MCW_EM);
+    for (const auto& [fault, expected] : faults) {
+        try {
+            fault();
+            ADD_FAILURE() << expected << " did not fault";
+        } catch (const win32_exception& e) {
+            EXPECT_EQ(expected, Described(e));
+            EXPECT_EQ(0u, _mm_getcsr() & 0x3Fu) << "no SSE exception flag is left pending";
+        }
+    }
+    _clearfp();
+    _controlfp(masks, _MCW_EM);
+}
+
+TEST(Translation, FaultsOnPreparedThreadsAndTheExceptionClasses) {
+    RunFaults();
+    std::thread(RunFaults).join();
+    EXPECT_EQ(2, g_destroyed) << "the faulting frame was unwound";
+    // The system catches the faults it provokes itself and answers with a result.
+    EXPECT_TRUE(::IsBadReadPtr(g_badAddress, 4));
+    EXPECT_EQ(0, ::lstrlenA(reinterpret_cast<const char*>(g_badAddress)));
+    // An untranslated fault ends the child with its own code; a translated one that nobody
+    // catches would end it through std::terminate.
+    for (DWORD code : {0xE0001234ul, static_cast<DWORD>(EXCEPTION_INT_DIVIDE_BY_ZERO)}) {
+        zavtest::ChildProcess child(zavtest::BesideThisExecutable("zavchild.exe"),
+                                    "unprepared " + std::to_string(code));
+        EXPECT_TRUE(child.Wait(30000) && child.ExitCode() == code) << child.ExitCode();
+    }
+
+    // Copies own their record and context, which outlive the fault.
+    EXCEPTION_RECORD record{};
+    CONTEXT context{};
+    EXCEPTION_POINTERS pointers{&record, &context}, recordOnly{&record, nullptr};
+    record.ExceptionCode = 0xE0000001;
+    context.Rip = 0x1234;
+    auto original = std::make_unique<numeric_exception>(&pointers);
+    numeric_exception copy(*original);
+    win32_exception assigned(&recordOnly);
+    assigned = *original;
+    original.reset();
+    for (const win32_exception* e : {static_cast<win32_exception*>(&copy), &assigned})
+        EXPECT_TRUE(e->m_info.ExceptionRecord == &e->m_record &&
+                    e->m_info.ContextRecord == &e->m_context && e->m_context.Rip == 0x1234);
+    // An unnamed code's text is the thread's own: another thread's does not overwrite it.
+    const char* unnamed = copy.what();
+    record.ExceptionCode = 0x1234;
+    std::thread([&] { EXPECT_STREQ("0x    1234", win32_exception(&recordOnly).what()); }).join();
+    EXPECT_STREQ("0xE0000001", unnamed);
+
+    for (const auto& [id, text] :
+         {std::pair{4001, "Runner: QCP file error"}, std::pair{3999, ""}}) {
+        CProgramException caught(nullptr);
+        EXPECT_STREQ("Unknown exception", caught.what());
+        try {
+            throw_exception(nullptr, id);
+        } catch (const CProgramException& e) {
+            caught = e;
+        }
+        EXPECT_STREQ(text, CProgramException(caught).what());
+    }
+    EXPECT_THROW(free(g_malloc(size_t{1} << 62)), std::bad_alloc);
+    EXPECT_THROW(NewHandler(16), std::bad_alloc);
+}
+
+} // namespace

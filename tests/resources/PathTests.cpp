@@ -1,0 +1,60 @@
+// Module paths and the removal of a folder tree.
+#include <gtest/gtest.h>
+
+#include <fstream>
+
+#include "ZAVTools.h"
+#include "support/ChildProcess.h"
+#include "support/Files.h"
+
+namespace {
+
+using namespace zavtest;
+
+// Runs a command of the host system in `folder` until `path` exists or not, as `exists` says:
+// Wine gives no handle to wait for such a program. Wine shows a link that the host made as a
+// directory reparse point; its own CreateSymbolicLink makes none, and it removes none.
+void OnHost(const std::string& folder, const std::string& command, const std::string& path,
+            bool exists) {
+    ChildProcess shell("Z:\\bin\\sh", "-c \"" + command + "\"", folder);
+    for (int waited = 0; waited < 1000 && Exists(path) != exists; ++waited)
+        ::Sleep(10);
+}
+
+// The host makes the odd names that Win32 would change ("..." and "sub.." lose their dots),
+// a file that may not be written (read-only to Wine), and the links.
+TEST(Paths, ModulePathsAndTreesRemovedWithoutFollowingLinks) {
+    EXPECT_EQ(BesideThisExecutable(""), std::string(GetAppPath(nullptr)));
+    EXPECT_STREQ("C:\\windows\\system32\\", GetModulePath(::GetModuleHandleA("kernel32.dll")));
+    TempDir temp;
+    const std::string tree = temp / "tree", locked = temp / "locked", name(250, 'n');
+    OnHost(temp.path(),
+           "mkdir -p tree/a/b tree/a/sub.. locked linked outside long/" + name +
+               " && touch tree/a/b/deep tree/... tree/a/ro locked/f1 locked/f2 locked/f3 "
+               "outside/precious && chmod a-w tree/a/ro && ln -s ../outside linked/link && ln -s "
+               "outside rootlink",
+           temp / "rootlink", true);
+    EXPECT_NE(0, RecurseRemoveDirectory(tree.c_str()));
+    EXPECT_FALSE(Exists(tree));
+    for (const char* path : {tree.c_str(), "", static_cast<const char*>(nullptr)})
+        EXPECT_EQ(0, RecurseRemoveDirectory(path)) << "a missing, empty or null path";
+
+    // A file that another program holds open stops the removal at the first entry: all stays.
+    WIN32_FIND_DATAA first;
+    ::FindClose(::FindFirstFileA((locked + "\\f?").c_str(), &first));
+    std::ifstream lock(locked + "\\" + first.cFileName);
+    EXPECT_EQ(0, RecurseRemoveDirectory(locked.c_str()));
+    EXPECT_EQ(3u, FilesIn(locked, "f?").size());
+
+    // A link is never followed, also as the tree itself; a name beyond the path limit stops the
+    // removal, which would otherwise name another file.
+    ASSERT_TRUE(::GetFileAttributesA((temp / "linked\\link").c_str()) &
+                FILE_ATTRIBUTE_REPARSE_POINT);
+    RecurseRemoveDirectory((temp / "linked").c_str());
+    RecurseRemoveDirectory((temp / "rootlink").c_str());
+    EXPECT_TRUE(Exists(temp / "outside\\precious")) << "what a link points to stays";
+    EXPECT_EQ(0, RecurseRemoveDirectory((temp / "long").c_str()));
+    OnHost(temp.path(), "rm -rf tree linked/link rootlink long/" + name, temp / "rootlink", false);
+}
+
+} // namespace

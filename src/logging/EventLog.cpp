@@ -71,7 +71,7 @@ void DescriptionInto(IErrorInfo* info, char* buffer, size_t size) noexcept {
         NarrowInto(description, static_cast<int>(description.Length()), buffer, size);
 }
 
-void ReportCaughtLogFailure(CBaseZAVModule* module, const char* line) noexcept {
+void ReportCaughtLogFailure(CBaseZAVModule* module, const char* line) {
     char code[16] = "", text[1024] = "";
     try {
         throw;
@@ -90,7 +90,7 @@ void ReportCaughtLogFailure(CBaseZAVModule* module, const char* line) noexcept {
     ReportErrorEvent(module, line, code, *text ? text : "unknown error");
 }
 
-void RetireFailedLog(CBaseZAVModule& module, const char* line) noexcept {
+void RetireFailedLog(CBaseZAVModule& module, const char* line) {
     HRESULT hr = S_OK;
     try {
         throw;

@@ -33,13 +33,13 @@ std::string DescriptionOf(const _com_error& error);
 
 // Reports the exception being handled as the failure of writing `line`. Call it only from
 // inside a catch handler. Allocates nothing.
-void ReportCaughtLogFailure(CBaseZAVModule* module, const char* line) noexcept;
+void ReportCaughtLogFailure(CBaseZAVModule* module, const char* line);
 
 // For a COM error that came out of the module's log object (its own failure handling failed):
 // reports it as the failure of writing `line` and, unless it was the log mutex's time-out,
 // which says nothing about the log object itself, deletes the object and clears the module's
 // pointer, so that a broken log does not fail every later line again. Call it only from inside
 // the catch handler, with the module's log guard held. Allocates nothing.
-void RetireFailedLog(CBaseZAVModule& module, const char* line) noexcept;
+void RetireFailedLog(CBaseZAVModule& module, const char* line);
 
 } // namespace zav

@@ -130,7 +130,7 @@ TEST(Runner, CallsInOrderUntilAStepFailsWaitingOnlyForTheStartingChartEngine) {
             return made.find(failed ? call : "Launch") != std::string::npos;
         });
         const std::vector<FakeDialog::Put>& put = run.dialog.puts;
-        const std::vector<IDispatch*> sinks = run.chart.events.Sinks();
+        const std::vector<IDispatch*> sinks = run.chart.Sinks();
         EXPECT_EQ(
             std::make_tuple(
                 failed ? hr : S_OK, failed ? "Launch IQC chart [" + reason + "]" : "", analyses,
@@ -142,7 +142,7 @@ TEST(Runner, CallsInOrderUntilAStepFailsWaitingOnlyForTheStartingChartEngine) {
                 Strings(run.journal.begin() + std::min<size_t>(analyses - 1, run.journal.size()),
                         run.journal.end()),
                 run.app.RefCount() + run.analysis.RefCount() + run.dialog.RefCount() +
-                    run.chart.RefCount() + run.chart.events.RefCount() + run.sheet.RefCount(),
+                    run.chart.RefCount() + run.sheet.RefCount(),
                 put.size() < 3 || (V_BSTR(&put[2].value) && put[2].value == _variant_t(L"")),
                 sinks.size() == 1 && sinks[0]->AddRef() == 2 && sinks[0]->Release() == 1,
                 module.Messages("ERROR").size(), module.Messages("TRACE")));

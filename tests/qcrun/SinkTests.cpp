@@ -27,7 +27,7 @@ TEST(Sink, AnswersEveryEventAndReportsEveryFailure) {
     run.SwitchAllAlarmsOn();
     IDispatchPtr sink(new CQCVChartSink(module, run.specs, true, true, true, true));
     DWORD cookie = 0;
-    run.chart.events.Advise(sink, &cookie);
+    run.chart.Advise(sink, &cookie);
     void* out = nullptr;
     for (REFIID id : {IID_IUnknown, IID_IDispatch, __uuidof(VELIQCVChartsLib::IQCVChartsEvents)})
         EXPECT_TRUE(sink->QueryInterface(id, &out) == S_OK && out == sink.GetInterfacePtr());
@@ -63,7 +63,7 @@ TEST(Sink, AnswersEveryEventAndReportsEveryFailure) {
     for (const auto& [id, arguments, fail, hr, info] : rows) {
         run.chart.onCall = [&](const std::string&) { fail(); };
         MakeErrorInfo("what an earlier failure left");
-        EXPECT_EQ(hr, run.chart.events.RaiseEvent(id, arguments)) << id << info;
+        EXPECT_EQ(hr, run.chart.RaiseEvent(id, arguments)) << id << info;
         EXPECT_TRUE(!*info || ThreadErrorDescription() == info) << info;
     }
     // A line each, but for the access violation, which the module is told of to decide; and the
@@ -78,7 +78,7 @@ TEST(Sink, AnswersEveryEventAndReportsEveryFailure) {
     // The cancel query only polls the stop event, whose signal an auto-reset event loses to the
     // first query (the real chart runs go on without a stop event).
     VARIANT_BOOL cancel = VARIANT_TRUE;
-    auto query = [&] { return run.chart.events.QueryCancel(&cancel) == S_OK && cancel; };
+    auto query = [&] { return run.chart.QueryCancel(&cancel) == S_OK && cancel; };
     module.m_hStopEvent = ::CreateEventA(nullptr, FALSE, TRUE, nullptr);
     EXPECT_TRUE(query() && !query());
 

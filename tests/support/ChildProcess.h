@@ -24,7 +24,6 @@ public:
     // STILL_ACTIVE while it runs.
     DWORD ExitCode() const;
     void Terminate(UINT exitCode);
-    DWORD Id() const { return m_info.dwProcessId; }
 
 private:
     PROCESS_INFORMATION m_info{};

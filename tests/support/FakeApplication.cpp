@@ -49,13 +49,11 @@ HRESULT FakeAnalysis::get_Dialog(IDispatch** result) {
 HRESULT FakeAnalysis::raw_Run(long* result) {
     if (HRESULT hr = Enter("Run"); FAILED(hr))
         return hr;
-    *result = runResult;
+    *result = 0;
     return S_OK;
 }
 
-HRESULT FakeApplication::raw_Analysis(long type, VARIANT data, VELTRIUM::_Analysis** result) {
-    dataTypes.push_back(V_VT(&data));
-    dataObjects.push_back(V_VT(&data) == VT_DISPATCH ? V_DISPATCH(&data) : nullptr);
+HRESULT FakeApplication::raw_Analysis(long type, VARIANT, VELTRIUM::_Analysis** result) {
     if (HRESULT hr = Enter("Analysis", type); FAILED(hr))
         return hr;
     *result = emptyAnswers > 0 ? nullptr : analysis;

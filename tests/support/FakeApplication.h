@@ -45,7 +45,6 @@ class FakeAnalysis : public ComObject<VELTRIUM::_Analysis, ISupportErrorInfo>,
                      public ScriptedCalls {
 public:
     IDispatch* dialog = nullptr; // what Dialog gives, with a reference of its own
-    long runResult = 0;
 
     HRESULT __stdcall get_Dialog(IDispatch** result) override;
     HRESULT __stdcall raw_Run(long* result) override;
@@ -58,9 +57,6 @@ public:
     // What Analysis gives once `emptyAnswers` calls have succeeded with no object.
     VELTRIUM::_Analysis* analysis = nullptr;
     int emptyAnswers = 0;
-    // The type and the object of the data of each call.
-    std::vector<VARTYPE> dataTypes;
-    std::vector<IUnknown*> dataObjects;
 
     VELTRIUM::_ApplicationPtr Ptr() { return static_cast<VELTRIUM::_Application*>(this); }
 

@@ -45,14 +45,14 @@ VARIANT ArrayArgument(SAFEARRAY* array) {
     return argument;
 }
 
-std::vector<IDispatch*> ChartEventsPoint::Sinks() const {
+std::vector<IDispatch*> FakeChartServer::Sinks() const {
     std::vector<IDispatch*> sinks;
     for (const auto& [cookie, sink] : m_sinks)
         sinks.push_back(sink);
     return sinks;
 }
 
-HRESULT ChartEventsPoint::RaiseEvent(DISPID id, std::vector<VARIANT> arguments) {
+HRESULT FakeChartServer::RaiseEvent(DISPID id, std::vector<VARIANT> arguments) {
     std::reverse(arguments.begin(), arguments.end());
     DISPPARAMS params = {arguments.empty() ? nullptr : arguments.data(), nullptr,
                          static_cast<UINT>(arguments.size()), 0};
@@ -67,9 +67,9 @@ HRESULT ChartEventsPoint::RaiseEvent(DISPID id, std::vector<VARIANT> arguments) 
     return result;
 }
 
-HRESULT ChartEventsPoint::Alarm(DISPID id, const std::vector<SAFEARRAY*>& arrays, long value,
-                                IDispatch* chart) {
-    std::vector<VARIANT> arguments = {ObjectArgument(chart ? chart : m_chart)};
+HRESULT FakeChartServer::Alarm(DISPID id, const std::vector<SAFEARRAY*>& arrays, long value,
+                               IDispatch* chart) {
+    std::vector<VARIANT> arguments = {ObjectArgument(chart ? chart : Dispatch())};
     for (SAFEARRAY* array : arrays)
         arguments.push_back(ArrayArgument(array));
     arguments.push_back(BoolArgument(false));
@@ -77,7 +77,7 @@ HRESULT ChartEventsPoint::Alarm(DISPID id, const std::vector<SAFEARRAY*>& arrays
     return RaiseEvent(id, std::move(arguments));
 }
 
-HRESULT ChartEventsPoint::QueryCancel(VARIANT_BOOL* cancel) {
+HRESULT FakeChartServer::QueryCancel(VARIANT_BOOL* cancel) {
     *cancel = VARIANT_FALSE;
     VARIANT argument = {};
     V_VT(&argument) = VT_BYREF | VT_BOOL;
@@ -85,18 +85,18 @@ HRESULT ChartEventsPoint::QueryCancel(VARIANT_BOOL* cancel) {
     return RaiseEvent(DISPID_QueryCancel, {argument});
 }
 
-HRESULT ChartEventsPoint::GetConnectionInterface(IID* iid) {
+HRESULT FakeChartServer::GetConnectionInterface(IID* iid) {
     *iid = __uuidof(IQCVChartsEvents);
     return S_OK;
 }
 
-HRESULT ChartEventsPoint::GetConnectionPointContainer(IConnectionPointContainer** container) {
-    *container = m_container;
-    m_container->AddRef();
+HRESULT FakeChartServer::GetConnectionPointContainer(IConnectionPointContainer** container) {
+    *container = this;
+    AddRef();
     return S_OK;
 }
 
-HRESULT ChartEventsPoint::Advise(IUnknown* sink, DWORD* cookie) {
+HRESULT FakeChartServer::Advise(IUnknown* sink, DWORD* cookie) {
     if (HRESULT hr = Enter("Advise"); FAILED(hr))
         return hr;
     IQCVChartsEvents* events = nullptr;
@@ -108,7 +108,7 @@ HRESULT ChartEventsPoint::Advise(IUnknown* sink, DWORD* cookie) {
     return S_OK;
 }
 
-HRESULT ChartEventsPoint::Unadvise(DWORD cookie) {
+HRESULT FakeChartServer::Unadvise(DWORD cookie) {
     if (HRESULT hr = Enter("Unadvise", static_cast<long>(cookie)); FAILED(hr))
         return hr;
     return m_sinks.erase(cookie) ? S_OK : CONNECT_E_NOCONNECTION;
@@ -210,10 +210,10 @@ HRESULT FakeChartServer::QueryInterface(REFIID iid, void** out) {
 HRESULT FakeChartServer::FindConnectionPoint(REFIID iid, IConnectionPoint** point) {
     if (HRESULT hr = Enter("FindConnectionPoint"); FAILED(hr))
         return hr;
-    *point = iid == __uuidof(IQCVChartsEvents) ? &events : nullptr;
+    *point = iid == __uuidof(IQCVChartsEvents) ? this : nullptr;
     if (!*point)
         return CONNECT_E_NOCONNECTION;
-    events.AddRef();
+    AddRef();
     return S_OK;
 }
 

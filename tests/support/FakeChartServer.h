@@ -24,43 +24,9 @@ VARIANT LongArgument(long value);
 VARIANT ObjectArgument(IDispatch* object);
 VARIANT ArrayArgument(SAFEARRAY* array);
 
-class ChartEventsPoint : public ComObject<IConnectionPoint>, public ScriptedCalls {
-public:
-    // `container` owns the point; `chart` is the first argument of every event.
-    ChartEventsPoint(IConnectionPointContainer* container, IDispatch* chart)
-        : m_container(container), m_chart(chart) {}
-
-    // The sinks advised and not yet unadvised, in the order of their cookies.
-    std::vector<IDispatch*> Sinks() const;
-
-    // Raises an alarm event (DISPIDs 1 to 4) into every sink: the chart, the arrays in order,
-    // VT_BOOL false (phase II) and `value`, the chart parts or the limit set. Answers the first
-    // failure of a sink (S_OK when all succeeded or none is advised). A null `chart` is this
-    // point's chart.
-    HRESULT Alarm(DISPID id, const std::vector<SAFEARRAY*>& arrays, long value = 1,
-                  IDispatch* chart = nullptr);
-    // `cancel` gets what the sinks left in the by-reference argument, VARIANT_FALSE at first.
-    HRESULT QueryCancel(VARIANT_BOOL* cancel);
-    // Any DISPID, with the arguments in declaration order.
-    HRESULT RaiseEvent(DISPID id, std::vector<VARIANT> arguments);
-
-    HRESULT __stdcall GetConnectionInterface(IID* iid) override;
-    HRESULT __stdcall GetConnectionPointContainer(IConnectionPointContainer** container) override;
-    // Recorded as "Advise()"; the sink must give IQCVChartsEvents.
-    HRESULT __stdcall Advise(IUnknown* sink, DWORD* cookie) override;
-    HRESULT __stdcall Unadvise(DWORD cookie) override;
-    HRESULT __stdcall EnumConnections(IEnumConnections**) override { return E_NOTIMPL; }
-
-private:
-    IConnectionPointContainer* m_container;
-    IDispatch* m_chart;
-    std::map<DWORD, IDispatchPtr> m_sinks;
-    DWORD m_nextCookie = 1;
-};
-
-class FakeChartServer
-    : public ComObject<VELIQCVChartsLib::_IQCVCharts, ISupportErrorInfo, IConnectionPointContainer>,
-      public ScriptedCalls {
+class FakeChartServer : public ComObject<VELIQCVChartsLib::_IQCVCharts, ISupportErrorInfo,
+                                         IConnectionPointContainer, IConnectionPoint>,
+                        public ScriptedCalls {
 public:
     struct Limits {
         double lower = 0, upper = 0;
@@ -87,9 +53,20 @@ public:
     std::map<std::string, long> numbers;
     // Called by Launch once recorded: the place to raise the run's events.
     std::function<void()> onLaunch;
-    ChartEventsPoint events{this, Dispatch()};
     // Off: no IConnectionPointContainer.
     bool offersConnectionPoints = true;
+
+    // The sinks advised and not yet unadvised, in the order of their cookies.
+    std::vector<IDispatch*> Sinks() const;
+    // Raises an alarm event (DISPIDs 1 to 4) into every sink: this chart (or `chart`), the
+    // arrays in order, VT_BOOL false (phase II) and `value`, the chart parts or the limit set.
+    // Answers the first failure of a sink (S_OK when all succeeded or none is advised).
+    HRESULT Alarm(DISPID id, const std::vector<SAFEARRAY*>& arrays, long value = 1,
+                  IDispatch* chart = nullptr);
+    // `cancel` gets what the sinks left in the by-reference argument, VARIANT_FALSE at first.
+    HRESULT QueryCancel(VARIANT_BOOL* cancel);
+    // Any DISPID, with the arguments in declaration order.
+    HRESULT RaiseEvent(DISPID id, std::vector<VARIANT> arguments);
 
     VELIQCVChartsLib::_IQCVChartsPtr Ptr() { return Chart(); }
     IDispatch* Dispatch() { return Chart(); }
@@ -153,8 +130,14 @@ public:
     STDMETHODIMP InterfaceSupportsErrorInfo(REFIID) override { return S_OK; }
     STDMETHODIMP QueryInterface(REFIID iid, void** out) override;
     STDMETHODIMP EnumConnectionPoints(IEnumConnectionPoints**) override { return E_NOTIMPL; }
-    // Recorded as "FindConnectionPoint()"; only IQCVChartsEvents has a point.
+    // Recorded as "FindConnectionPoint()"; only IQCVChartsEvents has a point, the server itself.
     STDMETHODIMP FindConnectionPoint(REFIID iid, IConnectionPoint** point) override;
+    STDMETHODIMP GetConnectionInterface(IID* iid) override;
+    STDMETHODIMP GetConnectionPointContainer(IConnectionPointContainer** container) override;
+    // Recorded as "Advise()"; the sink must give IQCVChartsEvents.
+    STDMETHODIMP Advise(IUnknown* sink, DWORD* cookie) override;
+    STDMETHODIMP Unadvise(DWORD cookie) override;
+    STDMETHODIMP EnumConnections(IEnumConnections**) override { return E_NOTIMPL; }
 
 private:
     VELIQCVChartsLib::_IQCVCharts* Chart() { return this; }
@@ -163,6 +146,8 @@ private:
     template <typename T> HRESULT InSet(const char* function, long set, T* result);
 
     std::unordered_map<std::wstring, long> m_index;
+    std::map<DWORD, IDispatchPtr> m_sinks;
+    DWORD m_nextCookie = 1;
 };
 
 } // namespace zavtest

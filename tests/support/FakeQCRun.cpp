@@ -11,16 +11,10 @@ FakeQCRun::FakeQCRun(int charId, const std::string& processName)
     app.analysis = &analysis;
     analysis.dialog = &dialog;
     dialog.value = chart.Dispatch();
-    for (ScriptedCalls* fake : std::initializer_list<ScriptedCalls*>{&sheet, &chart, &chart.events,
-                                                                     &dialog, &analysis, &app})
+    for (ScriptedCalls* fake :
+         std::initializer_list<ScriptedCalls*>{&sheet, &chart, &dialog, &analysis, &app})
         fake->journal = &journal;
     specs.SetProcessName(processName);
-}
-
-void FakeQCRun::StopRecording() {
-    for (ScriptedCalls* fake : std::initializer_list<ScriptedCalls*>{&sheet, &chart, &chart.events,
-                                                                     &dialog, &analysis, &app})
-        fake->record = false;
 }
 
 void FakeQCRun::SwitchAllAlarmsOn() {
@@ -57,13 +51,13 @@ void FakeQCRun::ScriptLaunch(std::vector<std::wstring> labels, int observationsE
         const SafeArray second = SafeArray::OfInts({2});
         for (size_t i = 0; i < labels.size(); ++i) {
             const SafeArray label = SafeArray::OfBstrs({labels[i]});
-            answers.push_back(chart.events.Alarm(VELIQCVChartsLib::DISPID_SampleOutOfControl,
-                                                 {label.get(), keys.get()}, 3));
+            answers.push_back(chart.Alarm(VELIQCVChartsLib::DISPID_SampleOutOfControl,
+                                          {label.get(), keys.get()}, 3));
             if (observationsEvery && i % observationsEvery == 0)
-                answers.push_back(chart.events.Alarm(VELIQCVChartsLib::DISPID_ObsOutsideSpecs,
-                                                     {label.get(), keys.get(), second.get()}));
+                answers.push_back(chart.Alarm(VELIQCVChartsLib::DISPID_ObsOutsideSpecs,
+                                              {label.get(), keys.get(), second.get()}));
             VARIANT_BOOL cancel = VARIANT_FALSE;
-            chart.events.QueryCancel(&cancel);
+            chart.QueryCancel(&cancel);
         }
     };
 }

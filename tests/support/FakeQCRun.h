@@ -29,8 +29,6 @@ struct FakeQCRun {
     std::vector<HRESULT> answers;
 
     explicit FakeQCRun(int charId = 17, const std::string& processName = "");
-    // Nothing recorded, for long runs and runs on several threads.
-    void StopRecording();
     // Every alarm kind compiled in and wanted, all seven runs tests, both chart parts; the
     // chart's label identifies a sample.
     void SwitchAllAlarmsOn();

@@ -74,8 +74,7 @@ std::vector<std::string> CrashSandbox::Calls() const {
     return SplitLines(ReadWholeFile(m_calls));
 }
 
-HRESULT WINAPI CrashSandbox::FolderPath(HWND, int which, HANDLE, DWORD, LPSTR path) {
-    csidl = which;
+HRESULT WINAPI CrashSandbox::FolderPath(HWND, int, HANDLE, DWORD, LPSTR path) {
     if (fail)
         return E_FAIL;
     strcpy(path, folder.c_str());

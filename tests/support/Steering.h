@@ -101,10 +101,9 @@ public:
     TempDir scratch;
     static inline std::string folder;
     static inline bool fail = false;
-    static inline int csidl = 0; // the folder the library asked for
 
 private:
-    static HRESULT WINAPI FolderPath(HWND, int which, HANDLE, DWORD, LPSTR path);
+    static HRESULT WINAPI FolderPath(HWND, int, HANDLE, DWORD, LPSTR path);
     std::string m_calls;
     ImportPatch m_patch{"SHELL32.dll", "SHGetFolderPathA", reinterpret_cast<void*>(&FolderPath)};
 };

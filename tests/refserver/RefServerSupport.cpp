@@ -12,10 +12,10 @@ std::string ErrorText() {
     return text == "<none>" ? "" : text;
 }
 
-_ApplicationPtr NewApplication(const wchar_t* options) {
+VELTRIUM::_ApplicationPtr NewApplication(const wchar_t* options) {
     VELTRIUM::_Application* app = nullptr;
     EXPECT_EQ(S_OK, CreateRefApplication(options, &app)) << ErrorText();
-    return _ApplicationPtr(app, false);
+    return VELTRIUM::_ApplicationPtr(app, false);
 }
 
 _SpreadsheetPtr OpenSheet(const std::wstring& path) {
@@ -27,28 +27,6 @@ _SpreadsheetPtr OpenSheet(const std::wstring& path) {
 std::string Text(const _SpreadsheetPtr& sheet, long caseNumber, long var) {
     _bstr_t text = sheet->CellText(caseNumber, var);
     return zavtest::Narrow(text.length() ? static_cast<const wchar_t*>(text) : L"", CP_UTF8);
-}
-
-HRESULT PutByName(IDispatch* object, const wchar_t* name, const _variant_t& value, WORD flags) {
-    LPOLESTR names[] = {const_cast<LPOLESTR>(name)};
-    DISPID id = DISPID_UNKNOWN, named = DISPID_PROPERTYPUT;
-    HRESULT hr = object->GetIDsOfNames(IID_NULL, names, 1, LOCALE_USER_DEFAULT, &id);
-    VARIANT argument = value;
-    DISPPARAMS params{&argument, &named, 1, 1};
-    return FAILED(hr) ? hr
-                      : object->Invoke(id, IID_NULL, LOCALE_USER_DEFAULT, flags, &params, nullptr,
-                                       nullptr, nullptr);
-}
-
-HRESULT GetByName(IDispatch* object, const wchar_t* name, _variant_t& value) {
-    LPOLESTR names[] = {const_cast<LPOLESTR>(name)};
-    DISPID id = DISPID_UNKNOWN;
-    HRESULT hr = object->GetIDsOfNames(IID_NULL, names, 1, LOCALE_USER_DEFAULT, &id);
-    DISPPARAMS none{nullptr, nullptr, 0, 0};
-    value.Clear();
-    return FAILED(hr) ? hr
-                      : object->Invoke(id, IID_NULL, LOCALE_USER_DEFAULT, DISPATCH_PROPERTYGET,
-                                       &none, &value, nullptr, nullptr);
 }
 
 std::string XBarRCsv() {
@@ -69,11 +47,11 @@ Chart::Chart(const std::string& csv, const std::string& qcp) {
     IDispatchPtr dialog = analysis->GetDialog();
     const std::wstring project =
         qcp.empty() ? zavtest::Wide(dir / "missing.qcp") : WriteFile(dir, "chart.qcp", qcp);
-    EXPECT_EQ(S_OK, PutByName(dialog, L"DropProjectFile", _variant_t(project.c_str())));
+    zav::SetPropertyByName(dialog, L"DropProjectFile", _variant_t(project.c_str()));
     hr = analysis->raw_Run(&samples);
     error = ErrorText();
     _variant_t chart;
-    if (SUCCEEDED(hr) && SUCCEEDED(GetByName(dialog, L"ChartServer", chart)))
+    if (SUCCEEDED(hr) && SUCCEEDED(zav::GetPropertyByName(dialog, L"ChartServer", &chart)))
         server = _IQCVChartsPtr(V_DISPATCH(&chart)); // takes a reference of its own
 }
 

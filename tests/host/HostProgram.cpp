@@ -41,7 +41,8 @@ int main() {
     Host host;
     host.m_hLogMutex = ::CreateMutexA(nullptr, FALSE, nullptr);
     host.m_pLogFile = new CLogFile(config, &host);
-    CZAVTools() = CZAVTools();
+    CZAVTools marker, copy(marker);
+    copy = marker = CZAVTools();
     GetZAVConnectionString();
     ModuleReportEvent(host, "an event of %s", "the host");
     { CFunctionTrace trace(host, "Scope"); }

@@ -91,6 +91,14 @@ TEST(LogFile, LinesDaysLevelsWritersAndExceptions) {
                   "Invoke. HRESULT = 0x80004005 Description = [" + std::string(255, 'y') + "]",
               SplitLines(ReadWholeFile(module.folder / "zav240307.log")).back());
     EXPECT_EQ(std::string(5000, 'y'), ThreadErrorDescription());
+    {
+        FailingAllocations failing(0, SIZE_MAX); // the small blocks of a converted text too
+        first.LogException(E_FAIL, info, "Invoke");
+    }
+    EXPECT_EQ(direct.substr(0, 60) + "[Invoke]. HRESULT=0x80004005, Description=[" +
+                  std::string(255, 'y') + "]",
+              SplitLines(ReadWholeFile(module.folder / "zav240307.log")).back());
+    EXPECT_EQ(std::string(5000, 'y'), ThreadErrorDescription()) << "made the thread's again";
 }
 
 // A line that cannot be written is reported under the module's name, with the line, the code and
@@ -130,8 +138,17 @@ TEST(LogFile, EveryLineThatCannotBeWrittenIsReported) {
     events.onNextReport = [] { throw _com_error(E_OUTOFMEMORY); };
     EXPECT_FALSE(ModuleTrace(module, "Complie", true));
     EXPECT_EQ(nullptr, module.m_pLogFile);
+    // With memory gone, the message is formatted again without the heap, and whole.
+    module.m_pLogFile = new CLogFile(module.config, &module);
+    events.onNextReport = [] { throw _com_error(E_OUTOFMEMORY); };
+    {
+        FailingAllocations failing(0, SIZE_MAX);
+        EXPECT_FALSE(ModuleLog(module, LOG_ERROR, "%s", std::string(2000, 'm').c_str()));
+    }
+    EXPECT_EQ(nullptr, module.m_pLogFile) << "the broken log object is retired";
     EXPECT_EQ((Texts{"ZAVTest 1|kept 1|a0040600|unknown error",
-                     "ZAVTest 1|Enter  Complie|8007000e|unknown error"}),
+                     "ZAVTest 1|Enter  Complie|8007000e|unknown error",
+                     "ZAVTest 1|" + std::string(2000, 'm') + "|8007000e|unknown error"}),
               EventTexts(events));
 }
 

@@ -75,6 +75,16 @@ TEST(Sink, AnswersEveryEventAndReportsEveryFailure) {
                 module.fatalExceptions[0].where == "CQCVChartSink::Invoke" &&
                 run.state.m_alarms.empty() && run.dialog.RefCount() == 0);
 
+    // A trace line that cannot be written raises a COM error of its own on the way out of the
+    // event; the chart server still finds the event's error information.
+    delete std::exchange(module.m_pLogFile, nullptr);
+    module.config.m_strLogPath = module.folder / "missing";
+    module.m_pLogFile = new CLogFile(module.config, &module);
+    run.chart.onCall = [](const std::string&) { throw std::runtime_error("Full"); };
+    EXPECT_EQ(E_FAIL, run.chart.RaiseEvent(1, alarm));
+    EXPECT_EQ("Full", ThreadErrorDescription());
+    run.chart.onCall = nullptr;
+
     // The cancel query only polls the stop event, whose signal an auto-reset event loses to the
     // first query (the real chart runs go on without a stop event).
     VARIANT_BOOL cancel = VARIANT_TRUE;

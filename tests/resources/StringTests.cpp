@@ -15,10 +15,11 @@ template <typename... Ids> std::vector<std::string> Strings(Ids... ids) {
 }
 
 // The run's locale is en-US and the build tree has no en-US folder: the library's own table,
-// whose entries include a one-letter one and the first of a block.
+// whose entries include a one-letter one and the first of a block. Ids are 16-bit: 0x100FB1
+// would wrap onto the block of 4017.
 TEST(Strings, EntriesOfTheOwnTableAndAbsentIdsEmpty) {
-    EXPECT_EQ((std::vector<std::string>{"CuSum", "C", "XML exception", "", ""}),
-              Strings(4017u, 4018u, 4000u, 4004u, 0xFFFFFFFFu));
+    EXPECT_EQ((std::vector<std::string>{"CuSum", "C", "XML exception", "", "", ""}),
+              Strings(4017u, 4018u, 4000u, 4004u, 0x100FB1u, 0xFFFFFFFFu));
 }
 
 std::wstring g_languages; // "fr-FR|en-US|"; empty when the platform gives none

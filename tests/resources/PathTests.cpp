@@ -6,6 +6,7 @@
 #include "ZAVTools.h"
 #include "support/ChildProcess.h"
 #include "support/Files.h"
+#include "support/ImportPatch.h"
 
 namespace {
 
@@ -55,6 +56,41 @@ TEST(Paths, ModulePathsAndTreesRemovedWithoutFollowingLinks) {
     EXPECT_TRUE(Exists(temp / "outside\\precious")) << "what a link points to stays";
     EXPECT_EQ(0, RecurseRemoveDirectory((temp / "long").c_str()));
     OnHost(temp.path(), "rm -rf tree linked/link rootlink long/" + name, temp / "rootlink", false);
+}
+
+// The library's listing shows "dedup" as a reparse point whose tag names no other place, as a
+// deduplicated or cloud-backed folder has, and "junction" as a mount point.
+void Tag(WIN32_FIND_DATAA* entry) {
+    const std::string name = entry->cFileName;
+    if (name == "dedup" || name == "junction") {
+        entry->dwFileAttributes |= FILE_ATTRIBUTE_REPARSE_POINT;
+        entry->dwReserved0 = name == "dedup" ? IO_REPARSE_TAG_DEDUP : IO_REPARSE_TAG_MOUNT_POINT;
+    }
+}
+HANDLE WINAPI FindFirst(LPCSTR pattern, LPWIN32_FIND_DATAA entry) {
+    HANDLE search = ::FindFirstFileA(pattern, entry);
+    Tag(entry);
+    return search;
+}
+BOOL WINAPI FindNext(HANDLE search, LPWIN32_FIND_DATAA entry) {
+    const BOOL found = ::FindNextFileA(search, entry);
+    Tag(entry);
+    return found;
+}
+
+// Only a reparse point that stands for another name is a link: other reparse folders hold their
+// own contents and are emptied like any folder, while a junction is never entered.
+TEST(Paths, OnlyReparsePointsThatNameAnotherPlaceAreLinks) {
+    ImportPatch first("KERNEL32.dll", "FindFirstFileA", reinterpret_cast<void*>(&FindFirst));
+    ImportPatch next("KERNEL32.dll", "FindNextFileA", reinterpret_cast<void*>(&FindNext));
+    TempDir temp;
+    for (const char* folder : {"one", "one\\dedup", "two", "two\\junction"})
+        ::CreateDirectoryA((temp / folder).c_str(), nullptr);
+    WriteTextFile(temp / "one\\dedup\\file", "its own");
+    WriteTextFile(temp / "two\\junction\\file", "another place's");
+    EXPECT_NE(0, RecurseRemoveDirectory((temp / "one").c_str()));
+    EXPECT_EQ(0, RecurseRemoveDirectory((temp / "two").c_str())) << "the junction stays";
+    EXPECT_TRUE(Exists(temp / "two\\junction\\file"));
 }
 
 } // namespace

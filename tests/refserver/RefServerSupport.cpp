@@ -87,15 +87,10 @@ std::string Argument(const VARIANT& v, IUnknown* chart) {
 
 HRESULT RecordingSink::Invoke(DISPID id, REFIID, LCID, WORD flags, DISPPARAMS* params, VARIANT*,
                               EXCEPINFO*, UINT*) {
-    static const char* const kNames[] = {"?",
-                                         "SampleOutOfControl",
-                                         "SampleOutsideWarningLimits",
-                                         "RunsViolation",
-                                         "ObsOutsideSpecs",
-                                         "SampleAdded",
-                                         "QueryCancel",
-                                         "RunStarted",
-                                         "RunCompleted"};
+    // The events by DISPID, 1 to 8.
+    static const std::vector<std::string> kNames = zavtest::SplitLines(
+        "?\nSampleOutOfControl\nSampleOutsideWarningLimits\nRunsViolation\nObsOutsideSpecs\n"
+        "SampleAdded\nQueryCancel\nRunStarted\nRunCompleted\n");
     if (onEvent)
         onEvent(id);
     if (id == VELIQCVChartsLib::DISPID_QueryCancel) {

@@ -1,0 +1,115 @@
+// A CSpecManager on an in-memory spreadsheet and chart server, its state set as the QCP
+// compilation would set it, and the calls on both fakes in one journal, so that a test sees
+// their order across the two.
+#pragma once
+
+#include <cmath>
+
+#include "ZAVTools.h"
+#include "support/ComCheck.h"
+#include "support/FakeChartServer.h"
+#include "support/FakeSpreadsheet.h"
+#include "support/SafeArrays.h"
+#include "support/SpecManagerTestAccess.h"
+#include "support/Steering.h"
+#include "support/TestModule.h"
+
+namespace zavtest {
+
+using Wides = std::vector<std::wstring>;
+
+// "<HRESULT> <text>" of an error from an operation of the catch ladder, described
+// "<activity> [<text>]".
+inline std::string Outcome(const _com_error& error, const std::string& activity) {
+    const std::string text = DescriptionOf(error);
+    EXPECT_EQ(0u, text.find(activity + " [")) << text;
+    char hr[12];
+    snprintf(hr, sizeof hr, "%08lX ", static_cast<unsigned long>(error.Error()));
+    return hr + text.substr(activity.size() + 2, text.size() - activity.size() - 3);
+}
+
+// Records as "charId|alarmType|processName|sampleId|description|charDetails", or only the field
+// asked for, joined by " / "; "~" stands for a null field.
+inline std::wstring Render(const std::vector<QCAlarm>& alarms, wchar_t* QCAlarm::*only = nullptr) {
+    std::wstring text;
+    for (const QCAlarm& alarm : alarms) {
+        text += (text.empty() ? L"" : L" / ") + (only ? L"" : std::to_wstring(alarm.charId));
+        for (auto field : {&QCAlarm::alarmType, &QCAlarm::processName, &QCAlarm::sampleId,
+                           &QCAlarm::description, &QCAlarm::charDetails})
+            if (!only || field == only)
+                text += (only ? L"" : L"|") + std::wstring(alarm.*field ? alarm.*field : L"~");
+    }
+    return text;
+}
+
+// Every alarm kind on, the chart label as the identity, runs test 0 on, and the ignore test on
+// variable 7 with threshold 5, whose cells read 9 (kept); other cells read their case number.
+struct AlarmEngine : ::testing::Test {
+    BstrLedger ledger;
+    FakeSpreadsheet sheet;
+    FakeChartServer chart;
+    std::vector<std::string> wanted;
+    CSpecManager specs{sheet.Ptr(), wanted, 17, 7, false, 5.0, nullptr};
+    SpecManagerImpl& state = CSpecManagerTestAccess::State(specs);
+    std::vector<std::string> journal;
+
+    void SetUp() override {
+        sheet.journal = chart.journal = &journal;
+        state.m_bProcessObsOutOfSpecs = state.m_bProcessRunsViolation = true;
+        state.m_bProcessSampleOutOfControl = state.m_bProcessSampleOutsideWarningLimits = true;
+        state.m_nSampleVar = 0;
+        state.m_runsTests = {0};
+        state.m_strCharName = "Bore";
+        specs.SetProcessName("Line=A");
+        chart.numbers["ObservationVariable"] = 6;
+        chart.specLimitSets[0] = {0, 1.5, 2.5};
+        sheet.valueOf = [](long caseNumber, long var) { return var == 7 ? 9.0 : caseNumber; };
+    }
+    // A sample with key "K" on `row`: X 1e6 against [0.3, 100000] (warning [10.5, 11.5]) and R
+    // NaN against [-inf, 3.5] (warning [0.5, 3.25]), odd numbers that show how they are printed.
+    void Add(const std::wstring& label, double row) {
+        const long index = chart.AddSample(label, L"K", row);
+        chart.samples[index] = {
+            row, 1e6, NAN, {0.1 + 0.2, 1e5}, {10.5, 11.5}, {-INFINITY, 3.5}, {0.5, 3.25}, 0};
+    }
+    // Event arrays: one of texts for each list given, then one of the numbers.
+    static std::vector<SafeArray> Arrays(std::initializer_list<Wides> texts,
+                                         const std::vector<int32_t>& numbers = {}) {
+        std::vector<SafeArray> arrays;
+        for (const Wides& list : texts)
+            arrays.push_back(SafeArray::OfBstrs(list));
+        arrays.push_back(SafeArray::OfInts(numbers));
+        return arrays;
+    }
+    // Kind 0 out of control, 1 warning, 2 observations, 3 runs; the numbers come last.
+    void Raise(int kind, const std::vector<SafeArray>& a, long parts = 1) {
+        auto samples = kind ? &CSpecManager::OnSampleOutsideWarningLimits
+                            : &CSpecManager::OnSampleOutOfControl;
+        if (kind < 2)
+            (specs.*samples)(chart.Ptr(), a[0].get(), a[1].get(), false, parts);
+        else if (kind == 2)
+            specs.OnObsOutsideSpecs(chart.Ptr(), a[0].get(), a[1].get(), a.back().get(), false, 0);
+        else
+            specs.OnRunsViolation(chart.Ptr(), a[0].get(), a[1].get(), a[2].get(), a[3].get(),
+                                  a.back().get(), false, 0);
+    }
+    // The calls since the last look, joined by blanks.
+    std::string Calls() {
+        std::string text;
+        for (const std::string& call : journal)
+            text += (text.empty() ? "" : " ") + call;
+        journal.clear();
+        return text;
+    }
+    // No lock, reference or BSTR left: the spreadsheet keeps only the CSpecManager's reference.
+    void ExpectNothingLeft(const std::vector<SafeArray>& arrays) {
+        for (const SafeArray& array : arrays)
+            EXPECT_EQ(0u, array.LockCount());
+        EXPECT_EQ(0u, chart.RefCount());
+        EXPECT_EQ(1u, sheet.RefCount());
+        EXPECT_GT(ledger.Allocated(), 0);
+        EXPECT_EQ(ledger.Allocated() + sheet.bstrsHandedOut, ledger.Freed());
+    }
+};
+
+} // namespace zavtest

@@ -5,7 +5,6 @@
 
 #include <cmath>
 
-#include "ZAVTools.h"
 #include "support/ComCheck.h"
 #include "support/FakeChartServer.h"
 #include "support/FakeSpreadsheet.h"
@@ -18,14 +17,21 @@ namespace zavtest {
 
 using Wides = std::vector<std::wstring>;
 
-// "<HRESULT> <text>" of an error from an operation of the catch ladder, described
-// "<activity> [<text>]".
-inline std::string Outcome(const _com_error& error, const std::string& activity) {
-    const std::string text = DescriptionOf(error);
-    EXPECT_EQ(0u, text.find(activity + " [")) << text;
-    char hr[12];
-    snprintf(hr, sizeof hr, "%08lX ", static_cast<unsigned long>(error.Error()));
-    return hr + text.substr(activity.size() + 2, text.size() - activity.size() - 3);
+// "" when `action` raises nothing, else "<HRESULT> <description>" of the _com_error it raises;
+// without `activity`, which the description of the catch ladder's errors starts with.
+template <typename Action> std::string Failure(Action&& action, const std::string& activity = "") {
+    try {
+        action();
+        return "";
+    } catch (const _com_error& error) {
+        char hr[12];
+        snprintf(hr, sizeof hr, "%08lX ", static_cast<unsigned long>(error.Error()));
+        std::string text = DescriptionOf(error);
+        EXPECT_EQ(0u, text.find(activity.empty() ? "" : activity + " [")) << text;
+        return hr + (activity.empty()
+                         ? text
+                         : text.substr(activity.size() + 2, text.size() - activity.size() - 3));
+    }
 }
 
 // Records as "charId|alarmType|processName|sampleId|description|charDetails", or only the field
@@ -93,22 +99,13 @@ struct AlarmEngine : ::testing::Test {
             specs.OnRunsViolation(chart.Ptr(), a[0].get(), a[1].get(), a[2].get(), a[3].get(),
                                   a.back().get(), false, 0);
     }
-    // The calls since the last look, joined by blanks.
+    // The calls since the last look, each followed by a blank.
     std::string Calls() {
         std::string text;
         for (const std::string& call : journal)
-            text += (text.empty() ? "" : " ") + call;
+            text += call + " ";
         journal.clear();
         return text;
-    }
-    // No lock, reference or BSTR left: the spreadsheet keeps only the CSpecManager's reference.
-    void ExpectNothingLeft(const std::vector<SafeArray>& arrays) {
-        for (const SafeArray& array : arrays)
-            EXPECT_EQ(0u, array.LockCount());
-        EXPECT_EQ(0u, chart.RefCount());
-        EXPECT_EQ(1u, sheet.RefCount());
-        EXPECT_GT(ledger.Allocated(), 0);
-        EXPECT_EQ(ledger.Allocated() + sheet.bstrsHandedOut, ledger.Freed());
     }
 };
 

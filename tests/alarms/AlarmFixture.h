@@ -17,8 +17,8 @@ namespace zavtest {
 
 using Wides = std::vector<std::wstring>;
 
-// "" when `action` raises nothing, else "<HRESULT> <description>" of the _com_error it raises;
-// without `activity`, which the description of the catch ladder's errors starts with.
+// "" when `action` raises nothing, else "<HRESULT> <description>" of the _com_error it raises,
+// the description without `activity` and the brackets that the catch ladder puts around it.
 template <typename Action> std::string Failure(Action&& action, const std::string& activity = "") {
     try {
         action();
@@ -26,11 +26,10 @@ template <typename Action> std::string Failure(Action&& action, const std::strin
     } catch (const _com_error& error) {
         char hr[12];
         snprintf(hr, sizeof hr, "%08lX ", static_cast<unsigned long>(error.Error()));
-        std::string text = DescriptionOf(error);
-        EXPECT_EQ(0u, text.find(activity.empty() ? "" : activity + " [")) << text;
-        return hr + (activity.empty()
-                         ? text
-                         : text.substr(activity.size() + 2, text.size() - activity.size() - 3));
+        const std::string text = DescriptionOf(error),
+                          head = activity.empty() ? "" : activity + " [";
+        EXPECT_EQ(0u, text.find(head)) << text;
+        return hr + text.substr(head.size(), text.size() - head.size() - !head.empty());
     }
 }
 
@@ -54,10 +53,9 @@ struct AlarmEngine : ::testing::Test {
     BstrLedger ledger;
     FakeSpreadsheet sheet;
     FakeChartServer chart;
-    std::vector<std::string> wanted;
+    std::vector<std::string> wanted, journal;
     CSpecManager specs{sheet.Ptr(), wanted, 17, 7, false, 5.0, nullptr};
     SpecManagerImpl& state = CSpecManagerTestAccess::State(specs);
-    std::vector<std::string> journal;
 
     void SetUp() override {
         sheet.journal = chart.journal = &journal;
@@ -78,21 +76,21 @@ struct AlarmEngine : ::testing::Test {
         chart.samples[index] = {
             row, 1e6, NAN, {0.1 + 0.2, 1e5}, {10.5, 11.5}, {-INFINITY, 3.5}, {0.5, 3.25}, 0};
     }
-    // Event arrays: one of texts for each list given, then one of the numbers.
-    static std::vector<SafeArray> Arrays(std::initializer_list<Wides> texts,
-                                         const std::vector<int32_t>& numbers = {}) {
+    // Raises event `kind` (0 out of control, 1 warning, 2 observations, 3 runs) with arrays of
+    // these texts and, last, of the numbers.
+    void Raise(int kind, std::initializer_list<Wides> texts, std::vector<int32_t> numbers = {},
+               long parts = 1) {
         std::vector<SafeArray> arrays;
         for (const Wides& list : texts)
             arrays.push_back(SafeArray::OfBstrs(list));
         arrays.push_back(SafeArray::OfInts(numbers));
-        return arrays;
+        Raise(kind, arrays, parts);
     }
-    // Kind 0 out of control, 1 warning, 2 observations, 3 runs; the numbers come last.
     void Raise(int kind, const std::vector<SafeArray>& a, long parts = 1) {
-        auto samples = kind ? &CSpecManager::OnSampleOutsideWarningLimits
-                            : &CSpecManager::OnSampleOutOfControl;
         if (kind < 2)
-            (specs.*samples)(chart.Ptr(), a[0].get(), a[1].get(), false, parts);
+            (specs.*(kind ? &CSpecManager::OnSampleOutsideWarningLimits
+                          : &CSpecManager::OnSampleOutOfControl))(chart.Ptr(), a[0].get(),
+                                                                  a[1].get(), false, parts);
         else if (kind == 2)
             specs.OnObsOutsideSpecs(chart.Ptr(), a[0].get(), a[1].get(), a.back().get(), false, 0);
         else

@@ -29,15 +29,15 @@ struct Compilation : ::testing::Test {
 
     // Compiles the text ('|' between lines, under [GENERAL] unless it opens sections of its
     // own) for characteristic 17; a leading '?' looks the sample columns up through an object
-    // manager on the same file, a leading '!' through none. Sums up the state left as what
-    // differs from the defaults (the switches stand at 1001 before), each variable with its
-    // display format, then "!" and the error.
+    // manager on the same file, a leading '!' through none. Sums up the state left: "!" and the
+    // error, then what differs from the defaults (the switches stand at 1001 before), each
+    // variable with its display format.
     std::string Compile(std::string text) {
         const int lookUp = text[0] == '?' ? 1 : text[0] == '!' ? 2 : 0;
-        text.erase(0, lookUp > 0);
-        std::replace(text.begin(), text.end(), '|', '\n');
-        const bool sections = text[0] == '[' || text.find("\n[") != std::string::npos;
-        WriteTextFile(qcp, (sections ? "" : "[GENERAL]\n") + text);
+        std::replace(text.erase(0, lookUp > 0).begin(), text.end(), '|', '\n');
+        WriteTextFile(
+            qcp,
+            (text[0] == '[' || text.find("\n[") != std::string::npos ? "" : "[GENERAL]\n") + text);
         Vexil::_ObjectManagerPtr manager;
         if (lookUp == 1)
             OpenRefObjectManager(Wide(qcp).c_str(), &manager);
@@ -52,10 +52,10 @@ struct Compilation : ::testing::Test {
         const std::string failure = Failure([&] { specs.Complie(&module, qcp.c_str(), manager); },
                                             "Getting options from qcp file");
         std::ostringstream out;
-        out << (failure.empty() ? "" : " ! ") << failure;
-        out << " xr=" << s.m_nCheckAlarmFor << " on=" << s.m_bProcessObsOutOfSpecs
-            << s.m_bProcessRunsViolation << s.m_bProcessSampleOutOfControl
-            << s.m_bProcessSampleOutsideWarningLimits << " sv=" << s.m_nSampleVar;
+        out << (failure.empty() ? "" : " ! ") << failure << " xr=" << s.m_nCheckAlarmFor
+            << " on=" << s.m_bProcessObsOutOfSpecs << s.m_bProcessRunsViolation
+            << s.m_bProcessSampleOutOfControl << s.m_bProcessSampleOutsideWarningLimits
+            << " sv=" << s.m_nSampleVar;
         for (auto [name, list] : {std::pair{" runs=", &s.m_runsTests},
                                   {" au=", &s.m_autoUpdateColumns},
                                   {" aux=", &s.m_auxDataVars}})
@@ -77,31 +77,32 @@ TEST_F(Compilation, ProjectFilesCompileToTheirOptionsOrEndInTheirError) {
     for (int i = 0; i < 10000; ++i)
         manyKeys += "Unused" + std::to_string(i) + "=" + std::to_string(i) + "|";
     const std::pair<std::string, std::string> rows[] = {
-        {"ChartOptAlarmOutOfControl=1|RunsTestInZoneA=1|SampleVar=2|au_column_count=2|au_column_0="
-         "6",
+        {"ChartOptAlarmOutOfControl=1|RunsTestInZoneA=1|SampleVar=2|au_column_count=2|"
+         "au_column_0=6",
          kFileError + " on=1011 sv=2 runs=3 au=6(h:mm)"},
         {"ChartOptCheckAlarmForXorRorBoth=2|ChartOptAlarmOutOfSpecs=0|ChartOptAlarmRunsViolation=5|"
-         "SampleVar=0",
-         "xr=2 on=0101 sv=0"},
-        {"ChartOptCheckAlarmForXorRorBoth=1|ChartOptAlarmOutOfControl=-1|ChartOptAlarmOutOfWarning="
-         "|"
-         "SampleVar=0",
-         "xr=1 on=1010 sv=0"},
-        {"ChartOptCheckAlarmForXorRorBoth=7|chartoptcheckalarmforxorrorboth=2|RunsTestBeyondC=1|"
-         "RunsTestSameSideOfCenter=1|RunsTestInZoneB=0|SampleVar=0",
-         "sv=0 runs=0,6"},
-        {"RunsTestInDecreasing=1|RunsTestUpAndDown=2|RunsTestInZoneA=-1|RunsTestInZoneB=1|"
-         "RunsTestInZoneC=1|SampleVar=0",
-         "sv=0 runs=1,2,3,4,5"},
-        {"au_column_count=5|au_column_0=1|au_column_1=2|au_column_2=3|au_column_3=4|au_column_4=5",
-         "au=1(hh:mm:ss),2([h]:mm:ss),3(m/d/yy h:mm:ss AM/PM),4(h:mm:ss h:mm),5(0.00)"},
-        {"au_column_count=1|au_column_0=5|zav_aux_data_count=3|zav_aux_data_var_0=6|"
-         "zav_aux_data_var_1=6|zav_aux_data_var_2=-1",
-         "au=5(0.00) aux=6(h:mm),6(h:mm),-1"},
+         "RunsTestSameSideOfCenter=1|RunsTestUpAndDown=2|RunsTestInZoneB=-1|RunsTestBeyondC=x|"
+         "SampleVar=0|au_column_count=4|au_column_0=1|au_column_1=2|au_column_2=3|au_column_3=4|"
+         "zav_aux_data_count=2|zav_aux_data_var_0=6|zav_aux_data_var_1=-1|CharID=9|"
+         "OriginalCharID=17|CharName= Diameter [mm] ",
+         "xr=2 on=0101 sv=0 runs=0,2,4 au=1(hh:mm:ss),2([h]:mm:ss),3(m/d/yy h:mm:ss AM/PM),"
+         "4(h:mm:ss h:mm) aux=6(h:mm),-1 name=Diameter [mm]"},
+        {"ChartOptCheckAlarmForXorRorBoth=1|chartoptcheckalarmforxorrorboth=2|"
+         "ChartOptAlarmOutOfControl=1|ChartOptAlarmOutOfWarning=0|RunsTestInDecreasing=1|"
+         "RunsTestInZoneA=1|RunsTestInZoneC=1|SampleVar=0|CharID=17|OriginalCharID=17|CharName=S",
+         "xr=1 on=1010 sv=0 runs=1,3,5"},
+        {"ChartOptCheckAlarmForXorRorBoth=7|SampleVar=1|CharID=9|OriginalCharID=8|CharName=x",
+         "sv=1"},
+        {"SampleVar=1|OriginalCharID=17|CharName=NoId", "sv=1"},
+        {"SampleVar=1|CharID=9|CharName=NoOriginal", "sv=1"},
+        {"SampleVar=1|CharID=9|OriginalCharID=17", "sv=1"},
+        {"SampleVar=1|CharID=9|OriginalCharID=17|CharName=" + std::string(10000, 'n'),
+         "sv=1 name=" + std::string(127, 'n')},
         {"SampleVar=1|zav_aux_data_count=1", kFileError + " sv=1"},
         {"", kNoId},
         {"SampleVar=-4|au_column_count=0", kNoId + " sv=-4"},
-        {"au_column_count=2147483647|au_column_0=1", kFileError + " au=1(hh:mm)"},
+        {"SampleVar=_3f1b7e20_a4c6_4d19_9b2e_5c8d0f61a7b4_", kNoId},
+        {"au_column_count=2147483647|au_column_0=5", kFileError + " au=5(0.00)"},
         {"au_column_count=-5|SampleVar=1", "sv=1"},
         {"au_column_count=abc|au_column_0=1|SampleVar=1", "sv=1"},
         {"[OTHER]|SampleVar=1", kNoId},
@@ -109,15 +110,6 @@ TEST_F(Compilation, ProjectFilesCompileToTheirOptionsOrEndInTheirError) {
         {manyKeys + "SampleVar=2", "sv=2"},
         {"au_column_count=1|au_column_0=44",
          "! 80070057 The test spreadsheet has no such variable au=44"},
-        {"SampleVar=1|CharID=9|OriginalCharID=17|CharName= Diameter [mm] ",
-         "sv=1 name=Diameter [mm]"},
-        {"SampleVar=1|CharID=9|OriginalCharID=17|CharName=" + std::string(10000, 'n'),
-         "sv=1 name=" + std::string(127, 'n')},
-        {"SampleVar=1|CharID=17|OriginalCharID=17|CharName=Same", "sv=1"},
-        {"SampleVar=1|CharID=9|OriginalCharID=8|CharName=Other", "sv=1"},
-        {"SampleVar=1|OriginalCharID=17|CharName=NoId", "sv=1"},
-        {"SampleVar=1|CharID=9|CharName=NoOriginal", "sv=1"},
-        {"SampleVar=1|CharID=9|OriginalCharID=17", "sv=1"},
         {"?[CHARACTERISTICS]|17=Diameter", "au=1(hh:mm:ss),2([h]:mm:ss)"},
         {"?[CHARACTERISTICS]|17=Bore", "au=6(h:mm:ss)"},
         {"?[CHARACTERISTICS]|17=Weight", kNoId},
@@ -139,6 +131,10 @@ TEST_F(Compilation, ProjectFilesCompileToTheirOptionsOrEndInTheirError) {
               module.Messages("ERROR")[0]);
     CSpecManager specs(sheet.Ptr(), wanted, 17, 0, false, 0.0, nullptr);
     EXPECT_EQ(E_POINTER, ComErrorOf([&] { specs.Complie(nullptr, qcp.c_str(), nullptr); }).first);
+    int value = 0;
+    std::string text;
+    EXPECT_FALSE(GetValueFromQCPFile(nullptr, qcp.c_str(), value) ||
+                 GetStringFromQCPFile("SampleVar", nullptr, text));
 }
 
 TEST_F(Compilation, CopiesOfTheProjectGoWhereTheRegistrySays) {

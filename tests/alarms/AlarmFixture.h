@@ -76,7 +76,7 @@ struct AlarmEngine : ::testing::Test {
         chart.samples[index] = {
             row, 1e6, NAN, {0.1 + 0.2, 1e5}, {10.5, 11.5}, {-INFINITY, 3.5}, {0.5, 3.25}, 0};
     }
-    // Raises event `kind` (0 out of control, 1 warning, 2 observations, 3 runs) with arrays of
+    // Raises event `kind` (0 out of control, 1 warning, 2 observations, 3 runs) on arrays of
     // these texts and, last, of the numbers.
     void Raise(int kind, std::initializer_list<Wides> texts, std::vector<int32_t> numbers = {},
                long parts = 1) {

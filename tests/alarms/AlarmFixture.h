@@ -47,8 +47,8 @@ inline std::wstring Render(const std::vector<QCAlarm>& alarms, wchar_t* QCAlarm:
     return text;
 }
 
-// Every alarm kind on, the chart label as the identity, runs test 0 on, and the ignore test on
-// variable 7 with threshold 5, whose cells read 9 (kept); other cells read their case number.
+// Every alarm kind on, the chart label as the identity, and the ignore test on variable 7 with
+// threshold 5, whose cells read 9 (kept); other cells read their case number.
 struct AlarmEngine : ::testing::Test {
     BstrLedger ledger;
     FakeSpreadsheet sheet;
@@ -62,7 +62,6 @@ struct AlarmEngine : ::testing::Test {
         state.m_bProcessObsOutOfSpecs = state.m_bProcessRunsViolation = true;
         state.m_bProcessSampleOutOfControl = state.m_bProcessSampleOutsideWarningLimits = true;
         state.m_nSampleVar = 0;
-        state.m_runsTests = {0};
         state.m_strCharName = "Bore";
         specs.SetProcessName("Line=A");
         chart.numbers["ObservationVariable"] = 6;

@@ -33,7 +33,7 @@ struct Compilation : ::testing::Test {
         Vexil::_ObjectManagerPtr manager;
         if (lookUp == 1)
             OpenRefObjectManager(Wide(qcp).c_str(), &manager);
-        sheet.variableFormats = {{1, L"hh:mm"}, {2, L"[h]:mm:ss"}, {3, L"m/d/yy h:mm AM/PM"},
+        sheet.variableFormats = {{1, L"hh:mm"}, {2, L"hh:mm:ss"},  {3, L"m/d/yy h:mm AM/PM"},
                                  {4, L"0.00"},  {5, L"h:mm h:mm"}, {6, L"h:mm"}};
         sheet.variableNumbers = {{L"SMPL_Diameter", 1}, {L"PIEC_Diameter", 2}};
         CSpecManager specs(sheet.Ptr(), wanted, 17, 0, lookUp > 0, 0.0, nullptr);
@@ -74,7 +74,7 @@ TEST_F(Compilation, ProjectFilesCompileToTheirOptionsOrEndInTheirError) {
          "SampleVar=0|au_column_count=3|au_column_0=1|au_column_1=2|au_column_2=3|"
          "zav_aux_data_count=2|zav_aux_data_var_0=6|zav_aux_data_var_1=-1|CharID=9|"
          "OriginalCharID=17|CharName= Diameter [mm] ",
-         "xr=2 on=0101 sv=0 runs=0,2,4 au=1(hh:mm:ss),2([h]:mm:ss),3(m/d/yy h:mm:ss AM/PM) "
+         "xr=2 on=0101 sv=0 runs=0,2,4 au=1(hh:mm:ss),2(hh:mm:ss),3(m/d/yy h:mm:ss AM/PM) "
          "aux=6(h:mm),-1 name=Diameter [mm]"},
         {"ChartOptCheckAlarmForXorRorBoth=1|chartoptcheckalarmforxorrorboth=2|"
          "ChartOptAlarmOutOfControl=1|ChartOptAlarmOutOfWarning=|RunsTestInDecreasing=1|"
@@ -89,7 +89,7 @@ TEST_F(Compilation, ProjectFilesCompileToTheirOptionsOrEndInTheirError) {
         {"[OTHER]|SampleVar=1|[GENERAL]|au_column_count=abc|au_column_0=1", kNoId},
         {"au_column_count=1|au_column_0=44",
          "! 80070057 The test spreadsheet has no such variable au=44"},
-        {"?[CHARACTERISTICS]|17=Diameter", "au=1(hh:mm:ss),2([h]:mm:ss)"},
+        {"?[CHARACTERISTICS]|17=Diameter", "au=1(hh:mm:ss),2(hh:mm:ss)"},
         {"!", "! 80004003 Unknown error 0x80004003"}};
     size_t errors = 0;
     for (const auto& [text, summary] : rows) {

@@ -102,7 +102,7 @@ TEST_F(Handlers, ObservationsAreShownAgainstTheLimitsInForceOnTheCaseTheyLieOn) 
 // A chart call that fails keeps the records of the samples before it; arrays that cannot be
 // read are refused, naming the first at fault, before the chart is asked anything. The arrays
 // have a letter each: L labels S0 to S2, K keys, N numbers (runs test or observation 0); - a
-// missing array, 2 a two-dimensional one, D doubles, S one label, X keys locked out, O labels
+// missing array, 2 a two-dimensional one, D doubles, S one label short, X keys locked out, O labels
 // from index 1.
 TEST_F(Handlers, FailuresKeepEarlierRecordsAndLeaveNoStringReferenceOrLockBehind) {
     for (const wchar_t* label : {L"S0", L"S1", L"S2"})
@@ -117,7 +117,7 @@ TEST_F(Handlers, FailuresKeepEarlierRecordsAndLeaveNoStringReferenceOrLockBehind
         {2, "LKL", "", 0, bad + "observations holds elements of 8 bytes; 4 were expected 0"},
         {0, "LD", "", 0, bad + "keys holds elements of variant type 5; 8 was expected 0"},
         {3, "LKS--", "", 0,
-         bad + "last labels holds 1 elements, fewer than the 3 of first labels 0"},
+         bad + "last labels holds 2 elements, fewer than the 3 of first labels 0"},
         {1, "LX", "", 0, bad + "keys cannot be locked (error 0x8000FFFF) 0"},
         {1, "OK", "", 0, "6"}};
     for (const auto& [kind, codes, call, nth, outcome] : rows) {
@@ -130,7 +130,7 @@ TEST_F(Handlers, FailuresKeepEarlierRecordsAndLeaveNoStringReferenceOrLockBehind
                                 SafeArray(),
                                 SafeArray::Empty(VT_BSTR, {3, 2}),
                                 SafeArray::Empty(VT_R8, {3}),
-                                SafeArray::OfBstrs({L"S0"}),
+                                SafeArray::OfBstrs({L"S0", L"S1"}),
                                 SafeArray::OfBstrs(k),
                                 SafeArray::OfBstrs(s, 1)};
             a.push_back(std::move(made[std::string("LKN-2DSXO").find(code)]));

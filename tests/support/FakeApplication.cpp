@@ -37,30 +37,4 @@ HRESULT FakeDialog::Invoke(DISPID id, REFIID, LCID, WORD flags, DISPPARAMS* para
     return S_OK;
 }
 
-HRESULT FakeAnalysis::get_Dialog(IDispatch** result) {
-    if (HRESULT hr = Enter("Dialog"); FAILED(hr))
-        return hr;
-    *result = dialog;
-    if (dialog)
-        dialog->AddRef();
-    return S_OK;
-}
-
-HRESULT FakeAnalysis::raw_Run(long* result) {
-    if (HRESULT hr = Enter("Run"); FAILED(hr))
-        return hr;
-    *result = 0;
-    return S_OK;
-}
-
-HRESULT FakeApplication::raw_Analysis(long type, VARIANT, VELTRIUM::_Analysis** result) {
-    if (HRESULT hr = Enter("Analysis", type); FAILED(hr))
-        return hr;
-    *result = emptyAnswers > 0 ? nullptr : analysis;
-    emptyAnswers -= emptyAnswers > 0;
-    if (*result)
-        (*result)->AddRef();
-    return S_OK;
-}
-
 } // namespace zavtest

@@ -46,8 +46,17 @@ class FakeAnalysis : public ComObject<VELTRIUM::_Analysis, ISupportErrorInfo>,
 public:
     IDispatch* dialog = nullptr; // what Dialog gives, with a reference of its own
 
-    HRESULT __stdcall get_Dialog(IDispatch** result) override;
-    HRESULT __stdcall raw_Run(long* result) override;
+    STDMETHODIMP get_Dialog(IDispatch** result) override {
+        HRESULT hr = Enter("Dialog");
+        *result = SUCCEEDED(hr) ? dialog : nullptr;
+        if (*result)
+            dialog->AddRef();
+        return hr;
+    }
+    STDMETHODIMP raw_Run(long* result) override {
+        *result = 0;
+        return Enter("Run");
+    }
     HRESULT __stdcall InterfaceSupportsErrorInfo(REFIID) override { return S_OK; }
 };
 
@@ -61,7 +70,14 @@ public:
     VELTRIUM::_ApplicationPtr Ptr() { return static_cast<VELTRIUM::_Application*>(this); }
 
     // Recorded as "Analysis(type)".
-    HRESULT __stdcall raw_Analysis(long type, VARIANT data, VELTRIUM::_Analysis** result) override;
+    STDMETHODIMP raw_Analysis(long type, VARIANT, VELTRIUM::_Analysis** result) override {
+        HRESULT hr = Enter("Analysis", type);
+        *result = FAILED(hr) || emptyAnswers > 0 ? nullptr : analysis;
+        emptyAnswers -= SUCCEEDED(hr) && emptyAnswers > 0;
+        if (*result)
+            (*result)->AddRef();
+        return hr;
+    }
     HRESULT __stdcall InterfaceSupportsErrorInfo(REFIID) override { return S_OK; }
 };
 

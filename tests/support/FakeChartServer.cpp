@@ -121,15 +121,15 @@ long FakeChartServer::AddSample(const std::wstring& label, const std::wstring& k
     return m_index[label + L'\x1F' + key] = static_cast<long>(samples.size() - 1);
 }
 
-HRESULT FakeChartServer::Number(const char* function, long* result) {
-    if (HRESULT hr = Enter(function + 4); FAILED(hr))
+HRESULT FakeChartServer::Number(const char* name, long* result) {
+    if (HRESULT hr = Enter(name); FAILED(hr))
         return hr;
-    auto found = numbers.find(function + 4);
+    auto found = numbers.find(name);
     *result = found == numbers.end() ? 0 : found->second;
     return S_OK;
 }
 
-HRESULT FakeChartServer::Value(const char* function, long sample, double* result) {
+HRESULT FakeChartServer::Value(const char* name, long sample, double* result) {
     static const std::pair<const char*, double Sample::*> kValues[] = {
         {"SampleFirstCase", &Sample::firstRow},
         {"XMeasure", &Sample::xMeasure},
@@ -143,7 +143,6 @@ HRESULT FakeChartServer::Value(const char* function, long sample, double* result
         {"RUpperControlLimit", {&Sample::rControl, &Limits::upper}},
         {"RLowerWarningLimit", {&Sample::rWarning, &Limits::lower}},
         {"RUpperWarningLimit", {&Sample::rWarning, &Limits::upper}}};
-    const char* name = function + 4;
     if (HRESULT hr = Enter(name, sample); FAILED(hr))
         return hr;
     if (sample < 0 || sample >= static_cast<long>(samples.size()))
@@ -158,14 +157,13 @@ HRESULT FakeChartServer::Value(const char* function, long sample, double* result
     return S_OK;
 }
 
-template <typename T> HRESULT FakeChartServer::InSet(const char* function, long set, T* result) {
-    if (HRESULT hr = Enter(function + 4, set); FAILED(hr))
+template <typename T> HRESULT FakeChartServer::InSet(const char* name, long set, T* result) {
+    if (HRESULT hr = Enter(name, set); FAILED(hr))
         return hr;
     auto found = specLimitSets.find(set);
     if (found == specLimitSets.end())
         return Raise(E_INVALIDARG, "The test chart has no such limit set");
     const SpecLimitSet& limits = found->second;
-    const char* name = function + 4;
     *result = static_cast<T>(name[0] == 'S'   ? limits.type
                              : name[0] == 'L' ? limits.lower
                                               : limits.upper);

@@ -71,62 +71,9 @@ public:
     VELIQCVChartsLib::_IQCVChartsPtr Ptr() { return Chart(); }
     IDispatch* Dispatch() { return Chart(); }
 
-    // Each call is recorded under its name without the raw_ or put_ prefix.
-    STDMETHODIMP raw_ChartType(long* r) override { return Number(__func__, r); }
-    STDMETHODIMP raw_ObservationVariable(long* r) override { return Number(__func__, r); }
     STDMETHODIMP raw_SpecLimitSet(long s, long* r) override;
-    STDMETHODIMP raw_SampleFirstCase(long s, double* r) override { return Value(__func__, s, r); }
     STDMETHODIMP raw_Launch(long flags) override;
     STDMETHODIMP raw_FindSample(BSTR label, BSTR key, long* r) override;
-    STDMETHODIMP put_EnableSampleOutOfControlEvent(VARIANT_BOOL on) override {
-        return Enter(__func__ + 4, on);
-    }
-    STDMETHODIMP put_EnableSampleOutsideWarningLimitsEvent(VARIANT_BOOL on) override {
-        return Enter(__func__ + 4, on);
-    }
-    STDMETHODIMP put_EnableRunsViolationEvent(VARIANT_BOOL on) override {
-        return Enter(__func__ + 4, on);
-    }
-    STDMETHODIMP put_EnableObsOutsideSpecsEvent(VARIANT_BOOL on) override {
-        return Enter(__func__ + 4, on);
-    }
-    STDMETHODIMP raw_SpecLimitType(long n, long* r) override { return InSet(__func__, n, r); }
-    STDMETHODIMP raw_LowerSpecLimit(long n, double* r) override { return InSet(__func__, n, r); }
-    STDMETHODIMP raw_UpperSpecLimit(long n, double* r) override { return InSet(__func__, n, r); }
-    STDMETHODIMP raw_XMeasure(long s, double* r) override { return Value(__func__, s, r); }
-    STDMETHODIMP raw_RMeasure(long s, double* r) override { return Value(__func__, s, r); }
-    STDMETHODIMP raw_XLowerControlLimit(long s, double* r) override {
-        return Value(__func__, s, r);
-    }
-    STDMETHODIMP raw_XUpperControlLimit(long s, double* r) override {
-        return Value(__func__, s, r);
-    }
-    STDMETHODIMP raw_XLowerWarningLimit(long s, double* r) override {
-        return Value(__func__, s, r);
-    }
-    STDMETHODIMP raw_XUpperWarningLimit(long s, double* r) override {
-        return Value(__func__, s, r);
-    }
-    STDMETHODIMP raw_RLowerControlLimit(long s, double* r) override {
-        return Value(__func__, s, r);
-    }
-    STDMETHODIMP raw_RUpperControlLimit(long s, double* r) override {
-        return Value(__func__, s, r);
-    }
-    STDMETHODIMP raw_RLowerWarningLimit(long s, double* r) override {
-        return Value(__func__, s, r);
-    }
-    STDMETHODIMP raw_RUpperWarningLimit(long s, double* r) override {
-        return Value(__func__, s, r);
-    }
-    STDMETHODIMP raw_XNoLowerControlLimit(long* r) override { return Number(__func__, r); }
-    STDMETHODIMP raw_XNoUpperControlLimit(long* r) override { return Number(__func__, r); }
-    STDMETHODIMP raw_RNoLowerControlLimit(long* r) override { return Number(__func__, r); }
-    STDMETHODIMP raw_RNoUpperControlLimit(long* r) override { return Number(__func__, r); }
-    STDMETHODIMP raw_XNoLowerWarningLimit(long* r) override { return Number(__func__, r); }
-    STDMETHODIMP raw_XNoUpperWarningLimit(long* r) override { return Number(__func__, r); }
-    STDMETHODIMP raw_RNoLowerWarningLimit(long* r) override { return Number(__func__, r); }
-    STDMETHODIMP raw_RNoUpperWarningLimit(long* r) override { return Number(__func__, r); }
     STDMETHODIMP InterfaceSupportsErrorInfo(REFIID) override { return S_OK; }
     STDMETHODIMP QueryInterface(REFIID iid, void** out) override;
     STDMETHODIMP EnumConnectionPoints(IEnumConnectionPoints**) override { return E_NOTIMPL; }
@@ -141,13 +88,57 @@ public:
 
 private:
     VELIQCVChartsLib::_IQCVCharts* Chart() { return this; }
-    HRESULT Number(const char* function, long* result);
-    HRESULT Value(const char* function, long sample, double* result);
-    template <typename T> HRESULT InSet(const char* function, long set, T* result);
+    HRESULT Number(const char* name, long* result);
+    HRESULT Value(const char* name, long sample, double* result);
+    template <typename T> HRESULT InSet(const char* name, long set, T* result);
 
     std::unordered_map<std::wstring, long> m_index;
     std::map<DWORD, IDispatchPtr> m_sinks;
     DWORD m_nextCookie = 1;
+
+public:
+    // Each call is recorded under its name without the raw_ or put_ prefix.
+    // clang-format off
+#define ZAV_FAKE_NUMBER(name) STDMETHODIMP raw_##name(long* r) override { return Number(#name, r); }
+#define ZAV_FAKE_VALUE(name) \
+    STDMETHODIMP raw_##name(long s, double* r) override { return Value(#name, s, r); }
+#define ZAV_FAKE_ENABLE(name) \
+    STDMETHODIMP put_##name(VARIANT_BOOL on) override { return Enter(#name, on); }
+#define ZAV_FAKE_IN_SET(name, type) \
+    STDMETHODIMP raw_##name(long n, type* r) override { return InSet(#name, n, r); }
+    ZAV_FAKE_NUMBER(ChartType)
+    ZAV_FAKE_NUMBER(ObservationVariable)
+    ZAV_FAKE_NUMBER(XNoLowerControlLimit)
+    ZAV_FAKE_NUMBER(XNoUpperControlLimit)
+    ZAV_FAKE_NUMBER(RNoLowerControlLimit)
+    ZAV_FAKE_NUMBER(RNoUpperControlLimit)
+    ZAV_FAKE_NUMBER(XNoLowerWarningLimit)
+    ZAV_FAKE_NUMBER(XNoUpperWarningLimit)
+    ZAV_FAKE_NUMBER(RNoLowerWarningLimit)
+    ZAV_FAKE_NUMBER(RNoUpperWarningLimit)
+    ZAV_FAKE_VALUE(SampleFirstCase)
+    ZAV_FAKE_VALUE(XMeasure)
+    ZAV_FAKE_VALUE(RMeasure)
+    ZAV_FAKE_VALUE(XLowerControlLimit)
+    ZAV_FAKE_VALUE(XUpperControlLimit)
+    ZAV_FAKE_VALUE(XLowerWarningLimit)
+    ZAV_FAKE_VALUE(XUpperWarningLimit)
+    ZAV_FAKE_VALUE(RLowerControlLimit)
+    ZAV_FAKE_VALUE(RUpperControlLimit)
+    ZAV_FAKE_VALUE(RLowerWarningLimit)
+    ZAV_FAKE_VALUE(RUpperWarningLimit)
+    ZAV_FAKE_ENABLE(EnableSampleOutOfControlEvent)
+    ZAV_FAKE_ENABLE(EnableSampleOutsideWarningLimitsEvent)
+    ZAV_FAKE_ENABLE(EnableRunsViolationEvent)
+    ZAV_FAKE_ENABLE(EnableObsOutsideSpecsEvent)
+    ZAV_FAKE_IN_SET(SpecLimitType, long)
+    ZAV_FAKE_IN_SET(LowerSpecLimit, double)
+    ZAV_FAKE_IN_SET(UpperSpecLimit, double)
+#undef ZAV_FAKE_NUMBER
+#undef ZAV_FAKE_VALUE
+#undef ZAV_FAKE_ENABLE
+#undef ZAV_FAKE_IN_SET
+    // clang-format on
 };
 
 } // namespace zavtest

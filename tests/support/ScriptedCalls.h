@@ -5,10 +5,17 @@
 
 #include <windows.h>
 #include <oaidl.h>
+#include <algorithm>
 #include <climits>
+#include <cstdio>
 #include <functional>
 #include <string>
 #include <vector>
+
+#include <comdef.h>
+#include <comptrs.h>
+
+#include "support/Files.h"
 
 namespace zavtest {
 
@@ -30,12 +37,29 @@ public:
     // other the call's name. With a description the failure leaves error information on the
     // thread; without one it clears what was there.
     void Fail(const std::string& pattern, HRESULT hr, const char* description = nullptr,
-              int first = 1, int last = INT_MAX);
+              int first = 1, int last = INT_MAX) {
+        m_failures.push_back(
+            {pattern, hr, description ? description : "", description != nullptr, first, last, 0});
+    }
     // Calls recorded so far that match `pattern` as Fail matches it.
-    size_t Count(const std::string& pattern) const;
+    size_t Count(const std::string& pattern) const {
+        return std::count_if(calls.begin(), calls.end(),
+                             [&](const std::string& call) { return Matches(pattern, call); });
+    }
 
     // Leaves error information with `description` on the thread and returns hr.
-    static HRESULT Raise(HRESULT hr, const char* description);
+    static HRESULT Raise(HRESULT hr, const char* description) {
+        ICreateErrorInfoPtr created;
+        IErrorInfoPtr info;
+        if (SUCCEEDED(::CreateErrorInfo(&created)) && created) {
+            // Converted here, not by _bstr_t: its conversion runs in ZAVTools.dll, whose BSTRs
+            // the tests count.
+            created->SetDescription(_bstr_t(Wide(description).c_str()));
+            if (SUCCEEDED(created.QueryInterface(__uuidof(IErrorInfo), &info)))
+                ::SetErrorInfo(0, info);
+        }
+        return hr;
+    }
 
 protected:
     // Called first by every fake method: records the call and answers S_OK or its failure.
@@ -57,13 +81,44 @@ private:
         int first, last, seen;
     };
 
-    HRESULT Record(const std::string& call);
-    static bool Matches(const std::string& pattern, const std::string& call);
+    HRESULT Record(const std::string& call) {
+        if (record) {
+            if (journal)
+                journal->push_back(call);
+            calls.push_back(call);
+        }
+        if (onCall)
+            onCall(call);
+        HRESULT result = S_OK;
+        for (Failure& failure : m_failures) {
+            if (!Matches(failure.pattern, call))
+                continue;
+            ++failure.seen;
+            if (result == S_OK && failure.seen >= failure.first && failure.seen <= failure.last)
+                result = failure.withInfo ? Raise(failure.hr, failure.description.c_str())
+                                          : (::SetErrorInfo(0, nullptr), failure.hr);
+        }
+        return result;
+    }
+    static bool Matches(const std::string& pattern, const std::string& call) {
+        if (pattern.find('(') != std::string::npos)
+            return pattern == call;
+        return pattern.empty() || call.compare(0, call.find('('), pattern) == 0;
+    }
     static std::string Text(long value) { return std::to_string(value); }
     static std::string Text(int value) { return std::to_string(value); }
     static std::string Text(short value) { return std::to_string(value); }
-    static std::string Text(double value);
-    static std::string Text(const wchar_t* value);
+    static std::string Text(double value) {
+        char text[32];
+        snprintf(text, sizeof text, "%g", value);
+        return text;
+    }
+    static std::string Text(const wchar_t* value) {
+        std::string text = value ? "" : "null";
+        for (; value && *value; ++value)
+            text += *value < 0x80 ? static_cast<char>(*value) : '?';
+        return text;
+    }
 
     std::vector<Failure> m_failures;
 };

@@ -7,6 +7,7 @@
 
 #include <windows.h>
 #include <oleauto.h>
+#include <cstring>
 #include <functional>
 #include <mutex>
 #include <string>
@@ -17,8 +18,10 @@
 
 namespace zavtest {
 
-SYSTEMTIME MakeTime(WORD year, WORD month, WORD day, WORD hour, WORD minute, WORD second,
-                    WORD milliseconds = 0);
+inline SYSTEMTIME MakeTime(WORD year, WORD month, WORD day, WORD hour, WORD minute, WORD second,
+                           WORD milliseconds = 0) {
+    return {year, month, 0, day, hour, minute, second, milliseconds};
+}
 
 // The library's local time is whatever Set last gave.
 class SteeredClock {
@@ -41,12 +44,21 @@ public:
         DWORD timeout;
         DWORD result;
     };
-    explicit SteeredWaits(DWORD shortened = 10000);
+    explicit SteeredWaits(DWORD shortened = 10000) : m_shortened(shortened) { s_active = this; }
     ~SteeredWaits() { s_active = nullptr; }
-    std::vector<Wait> Waits() const;
+    std::vector<Wait> Waits() const {
+        std::lock_guard<std::mutex> hold(m_lock);
+        return m_waits;
+    }
 
 private:
-    static DWORD WINAPI WaitFor(HANDLE handle, DWORD timeout);
+    static DWORD WINAPI WaitFor(HANDLE handle, DWORD timeout) {
+        SteeredWaits& self = *s_active;
+        DWORD result = ::WaitForSingleObject(handle, timeout == 10000 ? self.m_shortened : timeout);
+        std::lock_guard<std::mutex> hold(self.m_lock);
+        self.m_waits.push_back({handle, timeout, result});
+        return result;
+    }
     static inline SteeredWaits* s_active = nullptr;
     DWORD m_shortened;
     mutable std::mutex m_lock;
@@ -57,12 +69,21 @@ private:
 // The library's allocations (msvcrt's malloc) of sizes in [from, to) fail.
 class FailingAllocations {
 public:
-    FailingAllocations(size_t from, size_t to);
+    FailingAllocations(size_t from, size_t to) {
+        s_malloc = m_patch.Original<void* (*)(size_t)>();
+        s_failed = 0;
+        s_from = from;
+        s_to = to;
+    }
     ~FailingAllocations() { s_from = s_to = 0; }
     int Failed() const { return s_failed; }
 
 private:
-    static void* __cdecl Malloc(size_t size);
+    static void* __cdecl Malloc(size_t size) {
+        const bool fail = size >= s_from && size < s_to;
+        s_failed += fail;
+        return fail ? nullptr : s_malloc(size);
+    }
     static inline size_t s_from = 0, s_to = 0;
     static inline int s_failed = 0;
     static inline void* (*s_malloc)(size_t) = nullptr;
@@ -74,13 +95,20 @@ private:
 // from the start shows.
 class SteeredTicks {
 public:
-    SteeredTicks();
+    SteeredTicks() {
+        s_now = 0xFFFFFFF0ull;
+        step = 0;
+        sleeps.clear();
+    }
     static inline DWORD step = 0;
     static inline std::vector<DWORD> sleeps;
 
 private:
     static ULONGLONG WINAPI Ticks() { return s_now; }
-    static void WINAPI Pause(DWORD ms);
+    static void WINAPI Pause(DWORD ms) {
+        sleeps.push_back(ms);
+        s_now += step ? step : ms;
+    }
     static inline ULONGLONG s_now = 0;
     ImportPatch m_tick{"KERNEL32.dll", "GetTickCount64", reinterpret_cast<void*>(&Ticks)};
     ImportPatch m_sleep{"KERNEL32.dll", "Sleep", reinterpret_cast<void*>(&Pause)};
@@ -91,10 +119,14 @@ private:
 // writes the calls it receives to a file of it.
 class CrashSandbox {
 public:
-    CrashSandbox();
-    ~CrashSandbox();
+    CrashSandbox() : m_calls(scratch / "crashrpt-calls.txt") {
+        folder = scratch.path();
+        fail = false;
+        ::SetEnvironmentVariableA("ZAV_CRASHRPT_LOG", m_calls.c_str());
+    }
+    ~CrashSandbox() { ::SetEnvironmentVariableA("ZAV_CRASHRPT_LOG", nullptr); }
     // The calls the crash-report module received, one line each.
-    std::vector<std::string> Calls() const;
+    std::vector<std::string> Calls() const { return SplitLines(ReadWholeFile(m_calls)); }
     // Where the library puts crash reports: "<folder>\Veltrium\Errors".
     std::string ErrorsFolder() const { return folder + "\\Veltrium\\Errors"; }
 
@@ -103,7 +135,11 @@ public:
     static inline bool fail = false;
 
 private:
-    static HRESULT WINAPI FolderPath(HWND, int, HANDLE, DWORD, LPSTR path);
+    static HRESULT WINAPI FolderPath(HWND, int, HANDLE, DWORD, LPSTR path) {
+        if (!fail)
+            strcpy(path, folder.c_str());
+        return fail ? E_FAIL : S_OK;
+    }
     std::string m_calls;
     ImportPatch m_patch{"SHELL32.dll", "SHGetFolderPathA", reinterpret_cast<void*>(&FolderPath)};
 };
@@ -162,14 +198,29 @@ private:
 // can show that every BSTR it made or was handed has been freed.
 class BstrLedger {
 public:
-    explicit BstrLedger(const char* module = "ZAVTools.dll");
+    explicit BstrLedger(const char* module = "ZAVTools.dll")
+        : m_alloc("oleaut32.dll", "SysAllocString", reinterpret_cast<void*>(&Alloc), module),
+          m_allocLen("oleaut32.dll", "SysAllocStringLen", reinterpret_cast<void*>(&AllocLen),
+                     module),
+          m_free("oleaut32.dll", "SysFreeString", reinterpret_cast<void*>(&Free), module) {
+        s_allocated = s_freed = 0;
+    }
     long Allocated() const { return s_allocated; }
     long Freed() const { return s_freed; }
 
 private:
-    static BSTR WINAPI Alloc(const OLECHAR* text);
-    static BSTR WINAPI AllocLen(const OLECHAR* text, UINT length);
-    static void WINAPI Free(BSTR text);
+    static BSTR Counted(BSTR made) {
+        s_allocated += made != nullptr;
+        return made;
+    }
+    static BSTR WINAPI Alloc(const OLECHAR* text) { return Counted(::SysAllocString(text)); }
+    static BSTR WINAPI AllocLen(const OLECHAR* text, UINT n) {
+        return Counted(::SysAllocStringLen(text, n));
+    }
+    static void WINAPI Free(BSTR text) {
+        s_freed += text != nullptr;
+        ::SysFreeString(text);
+    }
     static inline long s_allocated = 0, s_freed = 0;
     ImportPatch m_alloc, m_allocLen, m_free;
 };

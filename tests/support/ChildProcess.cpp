@@ -27,28 +27,6 @@ ChildProcess::ChildProcess(const std::string& program, const std::string& argume
         throw std::runtime_error("cannot start " + line + ", error " + std::to_string(error));
 }
 
-ChildProcess::~ChildProcess() {
-    if (ExitCode() == STILL_ACTIVE)
-        Terminate(1);
-    ::CloseHandle(m_info.hThread);
-    ::CloseHandle(m_info.hProcess);
-}
-
-bool ChildProcess::Wait(DWORD timeout) {
-    return ::WaitForSingleObject(m_info.hProcess, timeout) == WAIT_OBJECT_0;
-}
-
-DWORD ChildProcess::ExitCode() const {
-    DWORD code = 0;
-    ::GetExitCodeProcess(m_info.hProcess, &code);
-    return code;
-}
-
-void ChildProcess::Terminate(UINT exitCode) {
-    ::TerminateProcess(m_info.hProcess, exitCode);
-    ::WaitForSingleObject(m_info.hProcess, 10000);
-}
-
 NamedEvent::NamedEvent(const std::string& purpose) {
     static LONG counter = 0;
     m_name = "zavtest-" + std::to_string(::GetCurrentProcessId()) + "-" +
@@ -56,18 +34,6 @@ NamedEvent::NamedEvent(const std::string& purpose) {
     m_event = ::CreateEventA(nullptr, TRUE, FALSE, m_name.c_str());
     if (!m_event)
         throw std::runtime_error("cannot create event " + m_name);
-}
-
-NamedEvent::~NamedEvent() {
-    ::CloseHandle(m_event);
-}
-
-void NamedEvent::Set() {
-    ::SetEvent(m_event);
-}
-
-bool NamedEvent::Wait(DWORD timeout) {
-    return ::WaitForSingleObject(m_event, timeout) == WAIT_OBJECT_0;
 }
 
 } // namespace zavtest

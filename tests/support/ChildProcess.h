@@ -15,15 +15,29 @@ public:
     ChildProcess(const std::string& program, const std::string& arguments,
                  const std::string& folder = "", const std::string& outputFile = "");
     // Ends a child that still runs, so that a failed test leaves no process behind.
-    ~ChildProcess();
+    ~ChildProcess() {
+        if (ExitCode() == STILL_ACTIVE)
+            Terminate(1);
+        ::CloseHandle(m_info.hThread);
+        ::CloseHandle(m_info.hProcess);
+    }
     ChildProcess(const ChildProcess&) = delete;
     ChildProcess& operator=(const ChildProcess&) = delete;
 
     // True when the child has exited within `timeout` milliseconds.
-    bool Wait(DWORD timeout);
+    bool Wait(DWORD timeout) {
+        return ::WaitForSingleObject(m_info.hProcess, timeout) == WAIT_OBJECT_0;
+    }
     // STILL_ACTIVE while it runs.
-    DWORD ExitCode() const;
-    void Terminate(UINT exitCode);
+    DWORD ExitCode() const {
+        DWORD code = 0;
+        ::GetExitCodeProcess(m_info.hProcess, &code);
+        return code;
+    }
+    void Terminate(UINT exitCode) {
+        ::TerminateProcess(m_info.hProcess, exitCode);
+        ::WaitForSingleObject(m_info.hProcess, 10000);
+    }
 
 private:
     PROCESS_INFORMATION m_info{};
@@ -33,13 +47,13 @@ private:
 class NamedEvent {
 public:
     explicit NamedEvent(const std::string& purpose);
-    ~NamedEvent();
+    ~NamedEvent() { ::CloseHandle(m_event); }
     NamedEvent(const NamedEvent&) = delete;
     NamedEvent& operator=(const NamedEvent&) = delete;
 
     const std::string& name() const { return m_name; }
-    void Set();
-    bool Wait(DWORD timeout);
+    void Set() { ::SetEvent(m_event); }
+    bool Wait(DWORD timeout) { return ::WaitForSingleObject(m_event, timeout) == WAIT_OBJECT_0; }
 
 private:
     std::string m_name;

@@ -24,38 +24,4 @@ LogLineParts ParseLogLine(const std::string& line) {
     return parts;
 }
 
-std::vector<std::string> LogLinesIn(const std::string& folder) {
-    std::vector<std::string> lines;
-    for (const std::string& name : FilesIn(folder, "*.log"))
-        for (std::string& line : SplitLines(ReadWholeFile(folder + "\\" + name)))
-            lines.push_back(std::move(line));
-    return lines;
-}
-
-std::vector<std::string> MessagesIn(const std::string& folder, const char* severity) {
-    std::vector<std::string> messages;
-    for (const std::string& line : LogLinesIn(folder)) {
-        LogLineParts parts = ParseLogLine(line);
-        if (parts.severity == severity)
-            messages.push_back(parts.message);
-    }
-    return messages;
-}
-
-TestModule::TestModule(const char* logLevel, const char* name)
-    : m_name(name ? name : ""), m_hasName(name != nullptr) {
-    m_hLogMutex = ::CreateMutexA(nullptr, FALSE, nullptr);
-    config.m_strLogPath = folder.path();
-    config.m_strLogLevel = logLevel ? logLevel : "";
-    if (logLevel)
-        m_pLogFile = new CLogFile(config, this);
-}
-
-TestModule::~TestModule() {
-    delete m_pLogFile;
-    if (m_hStopEvent)
-        ::CloseHandle(m_hStopEvent);
-    ::CloseHandle(m_hLogMutex);
-}
-
 } // namespace zavtest

@@ -23,15 +23,39 @@ struct LogLineParts {
 LogLineParts ParseLogLine(const std::string& line);
 
 // Every line of every log file in `folder`, file after file (sorted by name).
-std::vector<std::string> LogLinesIn(const std::string& folder);
+inline std::vector<std::string> LogLinesIn(const std::string& folder) {
+    std::vector<std::string> lines;
+    for (const std::string& name : FilesIn(folder, "*.log"))
+        for (std::string& line : SplitLines(ReadWholeFile(folder + "\\" + name)))
+            lines.push_back(std::move(line));
+    return lines;
+}
 // The messages of the lines of one severity.
-std::vector<std::string> MessagesIn(const std::string& folder, const char* severity);
+inline std::vector<std::string> MessagesIn(const std::string& folder, const char* severity) {
+    std::vector<std::string> messages;
+    for (const std::string& line : LogLinesIn(folder))
+        if (LogLineParts parts = ParseLogLine(line); parts.severity == severity)
+            messages.push_back(parts.message);
+    return messages;
+}
 
 class TestModule : public CBaseZAVModule {
 public:
     // A null `logLevel` gives a module without a log object; a null `name` one without a name.
-    explicit TestModule(const char* logLevel = nullptr, const char* name = "ZAVTest");
-    ~TestModule();
+    explicit TestModule(const char* logLevel = nullptr, const char* name = "ZAVTest")
+        : m_name(name ? name : ""), m_hasName(name != nullptr) {
+        m_hLogMutex = ::CreateMutexA(nullptr, FALSE, nullptr);
+        config.m_strLogPath = folder.path();
+        config.m_strLogLevel = logLevel ? logLevel : "";
+        if (logLevel)
+            m_pLogFile = new CLogFile(config, this);
+    }
+    ~TestModule() {
+        delete m_pLogFile;
+        if (m_hStopEvent)
+            ::CloseHandle(m_hStopEvent);
+        ::CloseHandle(m_hLogMutex);
+    }
     TestModule(const TestModule&) = delete;
     TestModule& operator=(const TestModule&) = delete;
 

@@ -1,7 +1,6 @@
 #include "support/SafeArrays.h"
 
 #include <stdexcept>
-#include <utility>
 
 namespace zavtest {
 namespace {
@@ -38,16 +37,6 @@ SafeArray SafeArray::Empty(VARTYPE type, const std::vector<ULONG>& dimensions) {
     if (!array)
         throw std::runtime_error("SafeArrayCreate failed");
     return SafeArray(array);
-}
-
-SafeArray& SafeArray::operator=(SafeArray&& other) noexcept {
-    std::swap(m_array, other.m_array);
-    return *this;
-}
-
-SafeArray::~SafeArray() {
-    if (m_array)
-        ::SafeArrayDestroy(m_array);
 }
 
 } // namespace zavtest

@@ -6,6 +6,7 @@
 #include <oleauto.h>
 #include <cstdint>
 #include <string>
+#include <utility>
 #include <vector>
 
 namespace zavtest {
@@ -21,8 +22,14 @@ public:
 
     explicit SafeArray(SAFEARRAY* array = nullptr) noexcept : m_array(array) {}
     SafeArray(SafeArray&& other) noexcept : m_array(other.m_array) { other.m_array = nullptr; }
-    SafeArray& operator=(SafeArray&& other) noexcept;
-    ~SafeArray();
+    SafeArray& operator=(SafeArray&& other) noexcept {
+        std::swap(m_array, other.m_array);
+        return *this;
+    }
+    ~SafeArray() {
+        if (m_array)
+            ::SafeArrayDestroy(m_array);
+    }
 
     SAFEARRAY* get() const noexcept { return m_array; }
     // Locks still held on the array (SafeArrayLock and SafeArrayAccessData).

@@ -1,5 +1,7 @@
 #include "RefServerSupport.h"
 
+#include <sstream>
+
 namespace reftest {
 
 std::wstring WriteFile(const TempDir& dir, const std::string& name, const std::string& text) {
@@ -7,21 +9,11 @@ std::wstring WriteFile(const TempDir& dir, const std::string& name, const std::s
     return zavtest::Wide(dir / name);
 }
 
-std::string ErrorText() {
-    std::string text = zavtest::ThreadErrorDescription();
-    return text == "<none>" ? "" : text;
-}
-
-VELTRIUM::_ApplicationPtr NewApplication(const wchar_t* options) {
-    VELTRIUM::_Application* app = nullptr;
-    EXPECT_EQ(S_OK, CreateRefApplication(options, &app)) << ErrorText();
-    return VELTRIUM::_ApplicationPtr(app, false);
-}
-
-_SpreadsheetPtr OpenSheet(const std::wstring& path) {
-    VELTRIUM::_Spreadsheet* sheet = nullptr;
-    EXPECT_EQ(S_OK, OpenRefSpreadsheet(path.c_str(), &sheet)) << ErrorText();
-    return _SpreadsheetPtr(sheet, false);
+_SpreadsheetPtr OpenSheet(const TempDir& dir, const std::string& csv) {
+    _SpreadsheetPtr sheet;
+    EXPECT_EQ(S_OK, OpenRefSpreadsheet(WriteFile(dir, "data.csv", csv).c_str(), &sheet))
+        << ErrorText();
+    return sheet;
 }
 
 std::string Text(const _SpreadsheetPtr& sheet, long caseNumber, long var) {
@@ -30,20 +22,20 @@ std::string Text(const _SpreadsheetPtr& sheet, long caseNumber, long var) {
 }
 
 std::string XBarRCsv() {
-    const char* values[] = {"10", "12", "11", "13", "9",  "11", "11", "12", "10", "11",
-                            "12", "10", "11", "11", "11", "10", "11", "12", "11", "11",
-                            "13", "13", "12", "13", "14", "11", "11", "11", "11", "17",
-                            "11", "11", "11", "11", "11", "10", "11", "12", "11", "11"};
+    std::istringstream values("10 12 11 13 9 11 11 12 10 11 12 10 11 11 11 10 11 12 11 11 "
+                              "13 13 12 13 14 11 11 11 11 17 11 11 11 11 11 10 11 12 11 11");
     std::string csv = "Part,Diameter\n";
-    for (size_t i = 0; i < std::size(values); ++i)
-        csv += std::to_string(i + 1) + "," + values[i] + "\n";
+    int part = 0;
+    for (std::string value; values >> value;)
+        csv += std::to_string(++part) + "," + value + "\n";
     return csv;
 }
 
 Chart::Chart(const std::string& csv, const std::string& qcp) {
-    _SpreadsheetPtr sheet = OpenSheet(WriteFile(dir, "data.csv", csv));
-    analysis =
-        NewApplication()->Analysis(kRefQCAnalysisType, _variant_t(static_cast<IDispatch*>(sheet)));
+    VELTRIUM::_ApplicationPtr application;
+    EXPECT_EQ(S_OK, CreateRefApplication(nullptr, &application));
+    analysis = application->Analysis(kRefQCAnalysisType,
+                                     _variant_t(static_cast<IDispatch*>(OpenSheet(dir, csv))));
     IDispatchPtr dialog = analysis->GetDialog();
     const std::wstring project =
         qcp.empty() ? zavtest::Wide(dir / "missing.qcp") : WriteFile(dir, "chart.qcp", qcp);

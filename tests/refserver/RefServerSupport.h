@@ -26,10 +26,12 @@ using zavtest::TempDir;
 
 // Writes `text` to `name` in the folder and gives the file's path.
 std::wstring WriteFile(const TempDir& dir, const std::string& name, const std::string& text);
-// The description of the thread's error information (taken off the thread), or "".
-std::string ErrorText();
-VELTRIUM::_ApplicationPtr NewApplication(const wchar_t* options = nullptr);
-_SpreadsheetPtr OpenSheet(const std::wstring& path);
+// The description of the thread's error information (taken off the thread).
+inline std::string ErrorText() {
+    return zavtest::ThreadErrorDescription();
+}
+// The spreadsheet of `csv`, written to data.csv in the folder.
+_SpreadsheetPtr OpenSheet(const TempDir& dir, const std::string& csv);
 // The displayed text of a cell, as UTF-8.
 std::string Text(const _SpreadsheetPtr& sheet, long caseNumber, long var);
 

@@ -1,7 +1,5 @@
 #include "RefServerSupport.h"
 
-#include <sstream>
-
 namespace reftest {
 
 std::wstring WriteFile(const TempDir& dir, const std::string& name, const std::string& text) {
@@ -19,16 +17,6 @@ _SpreadsheetPtr OpenSheet(const TempDir& dir, const std::string& csv) {
 std::string Text(const _SpreadsheetPtr& sheet, long caseNumber, long var) {
     _bstr_t text = sheet->CellText(caseNumber, var);
     return zavtest::Narrow(text.length() ? static_cast<const wchar_t*>(text) : L"", CP_UTF8);
-}
-
-std::string XBarRCsv() {
-    std::istringstream values("10 12 11 13 9 11 11 12 10 11 12 10 11 11 11 10 11 12 11 11 "
-                              "13 13 12 13 14 11 11 11 11 17 11 11 11 11 11 10 11 12 11 11");
-    std::string csv = "Part,Diameter\n";
-    int part = 0;
-    for (std::string value; values >> value;)
-        csv += std::to_string(++part) + "," + value + "\n";
-    return csv;
 }
 
 Chart::Chart(const std::string& csv, const std::string& qcp) {
@@ -64,15 +52,15 @@ std::string Argument(const VARIANT& v, IUnknown* chart) {
         FAILED(::SafeArrayGetLBound(array, 1, &low)) || low != 0)
         return "?";
     ::SafeArrayGetUBound(array, 1, &high);
-    std::string text = element == VT_BSTR ? "[" : "{";
+    std::string text;
     for (LONG i = 0; i <= high; ++i) {
         _variant_t item;
         ::SafeArrayGetElement(array, &i, &item.bstrVal); // a BSTR or a LONG, read in place
-        text += (i ? ";" : "") + (element == VT_BSTR ? zavtest::Narrow(item.bstrVal, CP_UTF8)
-                                                     : std::to_string(item.lVal));
-        item.vt = element; // frees the copied BSTR
+        item.vt = element;
+        item.ChangeType(VT_BSTR);
+        text += (i ? ";" : "") + zavtest::Narrow(item.bstrVal, CP_UTF8);
     }
-    return text + (element == VT_BSTR ? "]" : "}");
+    return element == VT_BSTR ? "[" + text + "]" : "{" + text + "}";
 }
 
 } // namespace
@@ -88,7 +76,7 @@ HRESULT RecordingSink::Invoke(DISPID id, REFIID, LCID, WORD flags, DISPPARAMS* p
     if (id == VELIQCVChartsLib::DISPID_QueryCancel) {
         const VARIANT& cancel = params->rgvarg[0];
         if (params->cArgs != 1 || V_VT(&cancel) != (VT_BYREF | VT_BOOL) || flags != DISPATCH_METHOD)
-            events.push_back("?");
+            events += "?\n";
         else if (++queries == cancelAtQuery)
             *V_BOOLREF(&cancel) = VARIANT_TRUE;
         return answer;
@@ -97,7 +85,7 @@ HRESULT RecordingSink::Invoke(DISPID id, REFIID, LCID, WORD flags, DISPPARAMS* p
     // DISPPARAMS hold the last declared argument first.
     for (UINT i = params->cArgs; i-- > 0;)
         event += (i + 1 == params->cArgs ? "(" : ",") + Argument(params->rgvarg[i], chart);
-    events.push_back(event + ")");
+    events += event + ")\n";
     return answer;
 }
 

@@ -35,9 +35,6 @@ _SpreadsheetPtr OpenSheet(const TempDir& dir, const std::string& csv);
 // The displayed text of a cell, as UTF-8.
 std::string Text(const _SpreadsheetPtr& sheet, long caseNumber, long var);
 
-// "Part,Diameter" with eight subgroups of five; the hand computations are in ChartTests.cpp.
-std::string XBarRCsv();
-
 // A CSV and a QCP text in a fresh folder, run through application, analysis and dialog.
 struct Chart {
     TempDir dir;
@@ -51,7 +48,7 @@ struct Chart {
     IRefChartPtr Details() const { return IRefChartPtr(server); }
 };
 
-// Writes each event as "Name(argument,...)": the chart server as "chart", texts as [a;b],
+// Writes each event as a line "Name(argument,...)": the chart server as "chart", texts as [a;b],
 // numbers as {1;2}, VT_BOOL as true/false, VT_I4 as its value, anything else as "?".
 class RecordingSink : public zavtest::ComObject<VELIQCVChartsLib::IQCVChartsEvents> {
 public:
@@ -59,7 +56,7 @@ public:
                              EXCEPINFO*, UINT*) override;
 
     IUnknown* chart = nullptr; // what "chart" stands for
-    std::vector<std::string> events;
+    std::string events;
     int queries = 0;       // cancel queries, each with one VT_BYREF|VT_BOOL (else an event "?")
     int cancelAtQuery = 0; // answer VARIANT_TRUE to this query (1-based); 0 never
     HRESULT answer = S_OK; // what every call returns

@@ -6,6 +6,8 @@
 #include <tuple>
 #include <vector>
 
+#include <ocidl.h>
+
 #include "RefServerSupport.h"
 #include "support/ComObject.h"
 #include "ChartConstants.h"
@@ -16,6 +18,33 @@ using namespace VELIQCVChartsLib;
 using namespace refsrv;
 
 namespace {
+
+// A CSV and a QCP text in a fresh folder, run through application, analysis and dialog.
+struct Chart {
+    TempDir dir;
+    VELTRIUM::_AnalysisPtr analysis;
+    _IQCVChartsPtr server;
+    long samples = 0;
+    HRESULT hr = S_OK; // of Run; on failure `error` says why
+    std::string error;
+
+    Chart(const std::string& csv, const std::string& qcp) {
+        VELTRIUM::_ApplicationPtr application;
+        EXPECT_EQ(S_OK, CreateRefApplication(nullptr, &application));
+        analysis = application->Analysis(kRefQCAnalysisType,
+                                         _variant_t(static_cast<IDispatch*>(OpenSheet(dir, csv))));
+        IDispatchPtr dialog = analysis->GetDialog();
+        const std::wstring project =
+            qcp.empty() ? zavtest::Wide(dir / "missing.qcp") : WriteFile(dir, "chart.qcp", qcp);
+        zav::SetPropertyByName(dialog, L"DropProjectFile", _variant_t(project.c_str()));
+        hr = analysis->raw_Run(&samples);
+        error = ErrorText();
+        _variant_t chart;
+        if (SUCCEEDED(hr) && SUCCEEDED(zav::GetPropertyByName(dialog, L"ChartServer", &chart)))
+            server = _IQCVChartsPtr(V_DISPATCH(&chart)); // takes a reference of its own
+    }
+    IRefChartPtr Details() const { return IRefChartPtr(server); }
+};
 
 // Eight subgroups of five of "Part,Diameter". By hand, with the published constants for n = 5
 // (d2 = 2.326, d3 = 0.864):

@@ -14,7 +14,6 @@ namespace {
 
 struct Objects : ::testing::Test {
     TempDir dir;
-    _SpreadsheetPtr Open(const std::string& csv) { return OpenSheet(dir, csv); }
     // The displayed texts of one variable's cases 1 to n, as UTF-8 joined by "|".
     static std::string Texts(const _SpreadsheetPtr& s, long var, long n = 1) {
         std::string texts;
@@ -29,11 +28,12 @@ struct Objects : ::testing::Test {
 } // namespace
 
 TEST_F(Objects, CellsShowAsWrittenAndDisplayFormatsChangeThat) {
-    _SpreadsheetPtr s = Open("\xEF\xBB\xBFStamp;Name;Value;Clock;Short\r\n\r\n"
-                             "2024-05-01 06:30;Smith;12.5;06:30:15;5/1/24 6:30 PM\r\n  \r\n"
-                             "2024-05-01 00:15 ; \"Jones; K.\";;23:59:59;12/31/99 12:00 AM\n"
-                             "2024-02-29 12:00;\"said \"\"hi\"\"\";-3;00:00:00;1/2/2030 12:05 PM\n"
-                             "2024-05-01 18:07:03;M\xC3\xBCller;0.30000000000000004;11:59:59.6;\n");
+    _SpreadsheetPtr s =
+        OpenSheet(dir, "\xEF\xBB\xBFStamp;Name;Value;Clock;Short\r\n\r\n"
+                       "2024-05-01 06:30;Smith;12.5;06:30:15;5/1/24 6:30 PM\r\n  \r\n"
+                       "2024-05-01 00:15 ; \"Jones; K.\";;23:59:59;12/31/99 12:00 AM\n"
+                       "2024-02-29 12:00;\"said \"\"hi\"\"\";-3;00:00:00;1/2/2030 12:05 PM\n"
+                       "2024-05-01 18:07:03;M\xC3\xBCller;0.30000000000000004;11:59:59.6;\n");
     EXPECT_EQ((std::vector<long>{4, 3, 0, 0}),
               (std::vector<long>{s->NumberOfCases(), s->VariableNumber(L"value"),
                                  s->VariableNumber(L"Missing"), s->VariableNumber(_bstr_t())}));
@@ -70,7 +70,7 @@ TEST_F(Objects, CellsShowAsWrittenAndDisplayFormatsChangeThat) {
             << var << " " << zavtest::Narrow(format ? format : L"");
     }
     EXPECT_EQ(_bstr_t(L"#,##0.0"), s->VariableFormat(3));
-    _SpreadsheetPtr big = Open("x\n1234567.891\n1e20\n-0.000125\n");
+    _SpreadsheetPtr big = OpenSheet(dir, "x\n1234567.891\n1e20\n-0.000125\n");
     EXPECT_EQ("1234567.891|1e+20|-0.000125", Texts(big, 1, 3));
     big->SetVariableFormat(1, L"#,##0.0");
     EXPECT_EQ("1,234,567.9", Texts(big, 1));
@@ -101,7 +101,7 @@ TEST_F(Objects, BadFilesAndIndexesFailWithTheFileTheLineAndTheProblem) {
     EXPECT_EQ(E_INVALIDARG, OpenRefSpreadsheet(L"", &sheet));
     EXPECT_EQ(nullptr, sheet);
 
-    _SpreadsheetPtr s = Open("a,b,c\n1,x,3\n2,y,4\n3,z,5\n");
+    _SpreadsheetPtr s = OpenSheet(dir, "a,b,c\n1,x,3\n2,y,4\n3,z,5\n");
     BSTR text = nullptr;
     EXPECT_EQ(DISP_E_BADINDEX, s->raw_CellText(4, 1, &text));
     EXPECT_EQ("Case 4 does not exist; valid are 1 to 3", ErrorText());
@@ -126,7 +126,7 @@ TEST_F(Objects, BadFilesAndIndexesFailWithTheFileTheLineAndTheProblem) {
 }
 
 TEST_F(Objects, TheApplicationTheAnalysisAndItsDialogAsTheLibraryDrivesThem) {
-    _variant_t data(static_cast<IDispatch*>(Open("x\n1\n2\n3\n4\n")));
+    _variant_t data(static_cast<IDispatch*>(OpenSheet(dir, "x\n1\n2\n3\n4\n")));
     VELTRIUM::_ApplicationPtr app;
     ASSERT_EQ(S_OK, CreateRefApplication(L"handshakefailures = 2", &app));
     for (int attempt = 0; attempt < 2; ++attempt)
@@ -144,7 +144,7 @@ TEST_F(Objects, TheApplicationTheAnalysisAndItsDialogAsTheLibraryDrivesThem) {
         EXPECT_EQ(E_INVALIDARG, app->raw_Analysis(type, other, &refused)) << type;
     EXPECT_EQ(nullptr, refused);
 
-    _AnalysisPtr analysis = app->Analysis(3251, data);
+    VELTRIUM::_AnalysisPtr analysis = app->Analysis(3251, data);
     IDispatchPtr dialog = analysis->GetDialog();
     const std::wstring qcp =
         WriteFile(dir, "p.qcp", "[REFSERVER]\nObservationVar=x\nSubgroupSize=2\n");

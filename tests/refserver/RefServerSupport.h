@@ -1,15 +1,12 @@
-// The reference analysis server's objects as the tests use them: files in a temporary folder,
-// the chart of a CSV and a QCP text, and a sink that writes down every event it receives as one
-// line of text.
+// What the reference server's tests share: files in a temporary folder, the spreadsheet of a CSV
+// text, and the description that the server's error information gives.
 #pragma once
 
 #include <gtest/gtest.h>
 
 #include <string>
-#include <vector>
 
 #include <RefServer.h>
-#include <ocidl.h>
 
 #include "qcrun/DispatchByName.h"
 #include "support/ComCheck.h"
@@ -18,7 +15,6 @@
 namespace reftest {
 
 using VELIQCVChartsLib::_IQCVChartsPtr;
-using VELTRIUM::_AnalysisPtr;
 using VELTRIUM::_SpreadsheetPtr;
 using zavtest::TempDir;
 
@@ -28,18 +24,5 @@ std::wstring WriteFile(const TempDir& dir, const std::string& name, const std::s
 inline constexpr auto ErrorText = &zavtest::ThreadErrorDescription;
 // The spreadsheet of `csv`, written to data.csv in the folder.
 _SpreadsheetPtr OpenSheet(const TempDir& dir, const std::string& csv);
-
-// A CSV and a QCP text in a fresh folder, run through application, analysis and dialog.
-struct Chart {
-    TempDir dir;
-    _AnalysisPtr analysis;
-    _IQCVChartsPtr server;
-    long samples = 0;
-    HRESULT hr = S_OK; // of Run; on failure `error` says why
-    std::string error;
-
-    Chart(const std::string& csv, const std::string& qcp);
-    IRefChartPtr Details() const { return IRefChartPtr(server); }
-};
 
 } // namespace reftest

@@ -6,7 +6,9 @@
 
 #include <algorithm>
 #include <cmath>
+#include <iterator>
 #include <map>
+#include <memory>
 #include <regex>
 #include <sstream>
 #include <string>
@@ -29,10 +31,9 @@ using zavtest::TempDir;
 
 // The words of a command line; '' stands for an empty argument.
 std::vector<std::string> Words(const std::string& line) {
-    std::vector<std::string> words;
     std::istringstream in(line);
-    for (std::string word; in >> word;)
-        words.push_back(word == "''" ? "" : word);
+    std::vector<std::string> words{std::istream_iterator<std::string>(in), {}};
+    std::replace(words.begin(), words.end(), std::string("''"), std::string());
     return words;
 }
 
@@ -49,11 +50,9 @@ TEST(ZavrunParts, TheCommandLineTakesEveryOptionAndNamesEachMistake) {
     EXPECT_EQ(0.5, o.ignoreThreshold);
     EXPECT_EQ(4u, ParseCommandLine(Words("--qcp p --data d")).alarmKinds.size());
     EXPECT_TRUE(ParseCommandLine({"--help"}).help);
-    for (const char* wrong : {"", "--qcp", "--char-id 12x", "--alarms everything",
+    for (const char* wrong : {"--data", "--qcp", "--char-id 12x", "--alarms everything",
                               "--ignore-threshold ''", "--colour red", "stray"})
-        EXPECT_THROW(ParseCommandLine(Words(std::string("--data d --qcp p ") + wrong +
-                                            (*wrong ? "" : " --data"))),
-                     UsageError)
+        EXPECT_THROW(ParseCommandLine(Words(std::string("--data d --qcp p ") + wrong)), UsageError)
             << wrong;
 }
 
@@ -88,10 +87,8 @@ TEST(ZavrunParts, AChartShowsItsLinesAndAlarmsWhateverItsLength) {
         return RenderSvg({title, {p}});
     };
     auto count = [](const std::string& text, const char* what) {
-        size_t n = 0;
-        for (size_t at = 0; (at = text.find(what, at)) != std::string::npos; ++at)
-            ++n;
-        return n;
+        const std::regex pattern(what);
+        return std::distance(std::sregex_iterator(text.begin(), text.end(), pattern), {});
     };
     const std::string small = svg(50, "Line=A <&>"), big = svg(200000, "all cases");
     EXPECT_EQ("1 5 1", std::to_string(count(small, "Line=A &lt;&amp;&gt;")) + " " +
@@ -99,20 +96,20 @@ TEST(ZavrunParts, AChartShowsItsLinesAndAlarmsWhateverItsLength) {
                            std::to_string(count(small, "<circle")))
         << "the title escaped; points, centre, control limits, one warning limit; one alarm";
     EXPECT_LT(big.size(), 200000u) << "long runs are drawn per pixel column";
-    EXPECT_EQ(1u, count(big, "<circle"));
+    EXPECT_EQ(1, count(big, "<circle"));
     EXPECT_EQ(big.size() - 7, big.rfind("</svg>\n")) << "a complete document";
 }
 
 volatile int g_zero = 0;
 
 TEST(ZavrunParts, TheCrashReportModuleLeavesAMinidumpAndAReport) {
-    HMODULE module =
-        ::LoadLibraryA(zavtest::BesideThisExecutable("..\\zavrun\\CrashRpt.dll").c_str());
-    ASSERT_NE(nullptr, module);
+    const std::unique_ptr<std::remove_pointer_t<HMODULE>, decltype(&::FreeLibrary)> module(
+        ::LoadLibraryA(zavtest::BesideThisExecutable("..\\zavrun\\CrashRpt.dll").c_str()),
+        ::FreeLibrary);
     auto report =
         reinterpret_cast<void(__cdecl*)(int, const char*, EXCEPTION_POINTERS*, const char*)>(
-            reinterpret_cast<void*>(::GetProcAddress(module, "GenerateSilentErrorReport")));
-    ASSERT_TRUE(report && ::GetProcAddress(module, "StackTrace"));
+            reinterpret_cast<void*>(::GetProcAddress(module.get(), "GenerateSilentErrorReport")));
+    ASSERT_TRUE(report && ::GetProcAddress(module.get(), "StackTrace"));
     TempDir errors;
     PrepareExceptionHandling();
     try {
@@ -128,7 +125,6 @@ TEST(ZavrunParts, TheCrashReportModuleLeavesAMinidumpAndAReport) {
     for (const char* expected :
          {"Exception: Division By Zero, code 0xC0000094", "at test_zavrun.exe+0x", "Dump: written"})
         EXPECT_NE(std::string::npos, text.find(expected)) << text;
-    ::FreeLibrary(module);
 }
 
 struct Outcome {
@@ -173,17 +169,15 @@ TEST_F(ZavrunRoad, TheAlarmsAreExactlyThoseTheChartImpliesAndEachBlockIsItsOwnRu
     ASSERT_EQ(0u, run.exitCode) << run.output;
     std::vector<std::string> records = SplitLines(ReadWholeFile(dir / "a.jsonl"));
     std::sort(records.begin(), records.end());
-    const std::string head = "{\"charId\":1,\"alarmType\":\"";
-    const std::string sample = "\",\"processName\":\"\",\"sampleId\":\"B9\",\"description\":\"";
-    const std::string tail = "\",\"charDetails\":\"Cy\"}";
-    EXPECT_EQ((std::vector<std::string>{head + "ObsOutsideSpecs" + sample +
-                                            "Obs. 1 is out of spec; x=30; Limits: [5, 25]" + tail,
-                                        head + "ObsOutsideSpecs" + sample +
-                                            "Obs. 2 is out of spec; x=32; Limits: [5, 25]" + tail,
-                                        head + "SampleOutOfControl" + sample +
-                                            "XBar & R; X Measure: 31; Limits: [7.74006, 15.2599]" +
-                                            tail}),
-              records);
+    const std::vector<std::string> expected = {
+        R"({"charId":1,"alarmType":"ObsOutsideSpecs","processName":"","sampleId":"B9",)"
+        R"("description":"Obs. 1 is out of spec; x=30; Limits: [5, 25]","charDetails":"Cy"})",
+        R"({"charId":1,"alarmType":"ObsOutsideSpecs","processName":"","sampleId":"B9",)"
+        R"("description":"Obs. 2 is out of spec; x=32; Limits: [5, 25]","charDetails":"Cy"})",
+        R"({"charId":1,"alarmType":"SampleOutOfControl","processName":"","sampleId":"B9",)"
+        R"("description":"XBar & R; X Measure: 31; Limits: [7.74006, 15.2599]",)"
+        R"("charDetails":"Cy"})"};
+    EXPECT_EQ(expected, records);
     EXPECT_NE(std::string::npos,
               run.output.find("9 samples: 3 alarms (ObsOutsideSpecs 2, SampleOutOfControl 1)"))
         << run.output;

@@ -206,8 +206,7 @@ TEST(ChartServer, TheChartsMatchTheHandComputations) {
         EXPECT_EQ(-1, index);
         EXPECT_NE(std::string::npos, ErrorText().find("No sample has the label"));
     }
-    double value = 0;
-    EXPECT_EQ(DISP_E_BADINDEX, r.server->raw_XMeasure(8, &value));
+    EXPECT_EQ(DISP_E_BADINDEX, zavtest::ComErrorOf([&] { r.server->XMeasure(8); }).first);
     EXPECT_EQ(-1, r.server->SpecLimitSet(0)) << "no specification limits";
     // With every sample in phase I: Xbarbar 91.2/8 = 11.4, Rbar 20/8 = 2.5 again.
     Chart all(kXBarRCsv, "[REFSERVER]\nObservationVar=Diameter\nSubgroupSize=5\n");
@@ -325,16 +324,14 @@ TEST(ChartServer, ARunRaisesTheAlarmsOfTheKindsSwitchedOnInTheirDeclaredShape) {
 
 TEST(ChartServer, BadProjectsAreRefusedWithTheFileTheKeyAndTheProblem) {
     const HRESULT bad = HRESULT_FROM_WIN32(ERROR_INVALID_DATA);
+    const std::string d = "[REFSERVER]\nObservationVar=Diameter\n";
     const std::pair<std::string, const char*> rows[] = {
         {"[REFSERVER]\nObservationVar=Diamter\n", "\"Diamter\""},
-        {"[REFSERVER]\nObservationVar=Diameter\nSubgroupVar=Lot\n",
-         "SubgroupVar names the variable \"Lot\""},
-        {"[REFSERVER]\nObservationVar=Diameter\nSubgroupSise=5\n",
-         "\"SubgroupSise\" is not one of"},
-        {"[REFSERVER]\nObservationVar=Diameter\nChartType=9\n", "ChartType 9 is not supported"},
-        {"[REFSERVER]\nObservationVar=Diameter\nSpecLimitType=4\nUpperSpecLimit=3\n",
-         "SpecLimitType 4 needs LowerSpecLimit alone"},
-        {"[REFSERVER]\nObservationVar=Diameter\nRunsTests=1,7\n", "RunsTests is \"1,7\""},
+        {d + "SubgroupVar=Lot\n", "SubgroupVar names the variable \"Lot\""},
+        {d + "SubgroupSise=5\n", "\"SubgroupSise\" is not one of"},
+        {d + "ChartType=9\n", "ChartType 9 is not supported"},
+        {d + "SpecLimitType=4\nUpperSpecLimit=3\n", "SpecLimitType 4 needs LowerSpecLimit alone"},
+        {d + "RunsTests=1,7\n", "RunsTests is \"1,7\""},
         {"[REFSERVER]\nChartType=0\n", "ObservationVar, the variable that holds"},
         {"[GENERAL]\nSampleVar=1\n", "has no section [REFSERVER]"},
     };

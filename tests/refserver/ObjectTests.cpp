@@ -146,9 +146,8 @@ TEST_F(Objects, TheApplicationTheAnalysisAndItsDialogAsTheLibraryDrivesThem) {
 
     VELTRIUM::_AnalysisPtr analysis = app->Analysis(3251, data);
     IDispatchPtr dialog = analysis->GetDialog();
-    const std::wstring qcp =
-        WriteFile(dir, "p.qcp", "[REFSERVER]\nObservationVar=x\nSubgroupSize=2\n");
-    _variant_t value, path(qcp.c_str());
+    _variant_t value;
+    _variant_t path(WriteFile(dir, "p", "[REFSERVER]\nObservationVar=x\nSubgroupSize=2\n").c_str());
     EXPECT_EQ(DISP_E_UNKNOWNNAME, zav::GetPropertyByName(dialog, L"Nonsense", &value));
     // No property holds an object: a put by reference is refused, so a caller puts the value.
     DISPID named = DISPID_PROPERTYPUT;

@@ -3,40 +3,76 @@
 #include <gtest/gtest.h>
 #include <cmath>
 #include <string>
+#include <tuple>
 #include <vector>
 
+#include <ocidl.h>
+
 #include "RefServerSupport.h"
+#include "support/ComObject.h"
 #include "ChartConstants.h"
 #include "RunsDetector.h"
 
 using namespace reftest;
 using namespace VELIQCVChartsLib;
+using namespace refsrv;
 
 namespace {
 
-// Eight subgroups of five (XBarRCsv). By hand, with the published constants for n = 5
+// A CSV and a QCP text in a fresh folder, run through application, analysis and dialog.
+struct Chart {
+    TempDir dir;
+    VELTRIUM::_AnalysisPtr analysis;
+    _IQCVChartsPtr server;
+    long samples = 0;
+    HRESULT hr = S_OK; // of Run; on failure `error` says why
+    std::string error;
+
+    Chart(const std::string& csv, const std::string& qcp) {
+        VELTRIUM::_ApplicationPtr application;
+        EXPECT_EQ(S_OK, CreateRefApplication(nullptr, &application));
+        analysis = application->Analysis(kRefQCAnalysisType,
+                                         _variant_t(static_cast<IDispatch*>(OpenSheet(dir, csv))));
+        IDispatchPtr dialog = analysis->GetDialog();
+        const std::wstring project =
+            qcp.empty() ? zavtest::Wide(dir / "missing.qcp") : WriteFile(dir, "chart.qcp", qcp);
+        zav::SetPropertyByName(dialog, L"DropProjectFile", _variant_t(project.c_str()));
+        hr = analysis->raw_Run(&samples);
+        error = ErrorText();
+        _variant_t chart;
+        if (SUCCEEDED(hr) && SUCCEEDED(zav::GetPropertyByName(dialog, L"ChartServer", &chart)))
+            server = _IQCVChartsPtr(V_DISPATCH(&chart)); // takes a reference of its own
+    }
+    IRefChartPtr Details() const { return IRefChartPtr(server); }
+};
+
+// Eight subgroups of five of "Part,Diameter". By hand, with the published constants for n = 5
 // (d2 = 2.326, d3 = 0.864):
 //   means 11 11 11 11 13 12.2 11 11, ranges 4 2 2 2 2 6 0 2; phase I = S1..S4: Xbarbar 11,
 //   Rbar 2.5, sigma = Rbar/d2 = 1.074806, sigma of a mean 0.480668.
 //   X control 11 -+ 1.442004, warning 11 -+ 0.961336.
 //   R control: upper (d2 + 3 d3) sigma = 5.285896; lower d2 - 3 d3 < 0, cut to 0 and absent.
 //   R warning: upper (d2 + 2 d3) sigma = 4.357264; lower (d2 - 2 d3) sigma = 0.642734.
+const char kXBarRCsv[] =
+    "Part,Diameter\n1,10\n2,12\n3,11\n4,13\n5,9\n6,11\n7,11\n8,12\n9,10\n10,11\n11,12\n"
+    "12,10\n13,11\n14,11\n15,11\n16,10\n17,11\n18,12\n19,11\n20,11\n21,13\n22,13\n23,12\n"
+    "24,13\n25,14\n26,11\n27,11\n28,11\n29,11\n30,17\n31,11\n32,11\n33,11\n34,11\n35,11\n"
+    "36,10\n37,11\n38,12\n39,11\n40,11\n";
 const char kXBarR[] = "[REFSERVER]\nChartType=0\nObservationVar=Diameter\nSubgroupSize=5\n"
                       "PhaseISamples=4\n";
 
-std::string Lines(const std::string& header, const std::vector<const char*>& rows) {
-    std::string text = header + "\n";
-    for (const char* row : rows)
-        text += std::string(row) + "\n";
-    return text;
-}
-
-// Sample i as "measures | limits | absent flags": X and R; X control, X warning, R control and
-// R warning limits, each lower and upper, to six significant digits; the eight flags.
-std::string Sample(const _IQCVChartsPtr& s, long i) {
+// Sample i as "measures | centre lines | limits | absent flags": X and R; X and R centre lines;
+// X control, X warning, R control and R warning limits, each lower and upper; to six significant
+// digits; the eight flags.
+std::string Sample(const Chart& chart, long i) {
+    const _IQCVChartsPtr& s = chart.server;
+    double x = 0, r = 0;
+    chart.Details()->XCenterLine(i, &x);
+    chart.Details()->RCenterLine(i, &r);
     char text[256];
-    snprintf(text, sizeof text, "%g %g | %g %g %g %g %g %g %g %g | %ld%ld%ld%ld%ld%ld%ld%ld",
-             s->XMeasure(i), s->RMeasure(i), s->XLowerControlLimit(i), s->XUpperControlLimit(i),
+    snprintf(text, sizeof text,
+             "%g %g | %g %g | %g %g %g %g %g %g %g %g | %ld%ld%ld%ld%ld%ld%ld%ld", s->XMeasure(i),
+             s->RMeasure(i), x, r, s->XLowerControlLimit(i), s->XUpperControlLimit(i),
              s->XLowerWarningLimit(i), s->XUpperWarningLimit(i), s->RLowerControlLimit(i),
              s->RUpperControlLimit(i), s->RLowerWarningLimit(i), s->RUpperWarningLimit(i),
              s->XNoLowerControlLimit(), s->XNoUpperControlLimit(), s->XNoLowerWarningLimit(),
@@ -45,220 +81,82 @@ std::string Sample(const _IQCVChartsPtr& s, long i) {
     return text;
 }
 
-} // namespace
-
-TEST(ChartServer, TheChartsMatchTheHandComputations) {
-    Chart r(XBarRCsv(), kXBarR);
-    ASSERT_EQ(8, r.samples) << r.error;
-    // The published constants have three decimals: six digits agree with them to 0.002.
-    const std::string limits = "9.55795 12.442 10.0386 11.9614 0 5.28625 0.642501 4.3575 | ";
-    const char* measures[] = {"11 4", "11 2", "11 2", "11 2", "13 2", "12.2 6", "11 0", "11 2"};
-    for (long i = 0; i < 8; ++i) {
-        EXPECT_EQ(measures[i] + (" | " + limits) + "00001000", Sample(r.server, i)) << i;
-        EXPECT_EQ(i * 5.0, r.server->SampleFirstCase(i));
+std::string Argument(const VARIANT& v, IUnknown* chart) {
+    if (V_VT(&v) == VT_DISPATCH)
+        return V_DISPATCH(&v) == chart ? "chart" : "?";
+    if (V_VT(&v) == VT_BOOL)
+        return V_BOOL(&v) ? "true" : "false";
+    if (V_VT(&v) == VT_I4)
+        return std::to_string(V_I4(&v));
+    SAFEARRAY* array = V_ARRAY(&v);
+    VARTYPE element = VT_EMPTY;
+    LONG low = -1, high = -1;
+    if (!(V_VT(&v) & VT_ARRAY) || FAILED(::SafeArrayGetVartype(array, &element)) ||
+        element != (V_VT(&v) & VT_TYPEMASK) || ::SafeArrayGetDim(array) != 1 ||
+        FAILED(::SafeArrayGetLBound(array, 1, &low)) || low != 0)
+        return "?";
+    ::SafeArrayGetUBound(array, 1, &high);
+    std::string text;
+    for (LONG i = 0; i <= high; ++i) {
+        _variant_t item;
+        ::SafeArrayGetElement(array, &i, &item.bstrVal); // a BSTR or a LONG, read in place
+        item.vt = element;
+        item.ChangeType(VT_BSTR);
+        text += (i ? ";" : "") + zavtest::Narrow(item.bstrVal, CP_UTF8);
     }
-    double sigma = 0, center = 0, rCenter = 0;
-    r.Details()->get_Sigma(&sigma);
-    r.Details()->XCenterLine(7, &center);
-    r.Details()->RCenterLine(7, &rCenter);
-    EXPECT_NEAR(1.074806, sigma, 2e-3);
-    EXPECT_EQ(11.0, center);
-    EXPECT_NEAR(2.5, rCenter, 1e-9) << "d2 sigma is Rbar again";
-    // With every sample in phase I: Xbarbar 91.2/8 = 11.4, Rbar 20/8 = 2.5 again.
-    Chart all(XBarRCsv(), "[REFSERVER]\nObservationVar=Diameter\nSubgroupSize=5\n");
-    EXPECT_NEAR(11.4 + 1.442004, all.server->XUpperControlLimit(0), 2e-3);
-
-    // Subgroups of four, XBar & S: s = 1.290994, 1.154701, 1.632993; c4(4) = 0.921318; Sbar
-    // 1.359563; sigma = Sbar/c4 = 1.475672; Xbarbar 2.833333; X control -+ 3 sigma/2; S control
-    // upper (c4 + 3 sqrt(1 - c4^2)) sigma = 3.080833, lower cut; S warning (c4 -+ 2 sqrt(1 -
-    // c4^2)) sigma = 0.212049 and 2.507076.
-    Chart s(Lines("x", {"1", "2", "3", "4", "2", "2", "4", "4", "1", "3", "3", "5"}),
-            "[REFSERVER]\nChartType=1\nObservationVar=x\nSubgroupSize=4\n");
-    EXPECT_EQ("3 1.1547 | 0.619825 5.04684 1.35766 4.30901 0 3.08083 0.212049 2.50708 | 00001000",
-              Sample(s.server, 1));
-    // Individuals x 10 12 11 13 12 20, moving ranges - 2 1 2 1 8; phase I the first five: mean
-    // 11.6, MRbar 1.5, sigma = MRbar/d2(2) = 1.329340; X control 11.6 -+ 3.988021; MR control
-    // upper 1.5 + 3 d3(2) sigma = 4.899798, warning upper 3.766532; both lower limits cut.
-    Chart i(Lines("w", {"10", "12", "11", "13", "12", "20"}),
-            "[REFSERVER]\nChartType=3\nObservationVar=w\nPhaseISamples=5\n");
-    EXPECT_EQ("10 nan | 7.61198 15.588 8.94132 14.2587 0 4.8998 0 3.76653 | 00001010",
-              Sample(i.server, 0));
-    EXPECT_EQ("20 8", Sample(i.server, 5).substr(0, 4));
-
-    // Batches of 3, 2 and 4 cases, the last with an empty and a text cell (missing): sigma =
-    // mean(2/d2(3), 1/d2(2), 3/d2(2)) = 1.575514, centre 16/7, X limits by sample size.
-    Chart v(Lines("Batch,d", {"B-1,1", "B-1,2", "B-1,3", "B-2,2", "B-2,3", "B-3,1", "B-3,",
-                              "B-3,n/a", "B-3,4"}),
-            "[REFSERVER]\nObservationVar=d\nSubgroupVar=batch\n");
-    long sizes[3] = {};
-    for (long n = 0; n < 3; ++n)
-        v.Details()->SampleSize(n, &sizes[n]);
-    EXPECT_EQ((std::vector<long>{3, 2, 2}), std::vector<long>(sizes, sizes + 3));
-    EXPECT_NEAR(16.0 / 7 + 3 * 1.575514 / std::sqrt(2.0), v.server->XUpperControlLimit(1), 1e-5);
-    EXPECT_EQ("2.5 3", Sample(v.server, 2).substr(0, 5));
-    EXPECT_EQ(2, v.server->FindSample(L"3", L"B-3")) << "the key is the text of the first case";
+    return element == VT_BSTR ? "[" + text + "]" : "{" + text + "}";
 }
 
-TEST(ChartServer, SamplesAreFoundByLabelAndKeyAndSpecificationLimitsKeepTheirBounds) {
-    Chart chart(XBarRCsv(), kXBarR);
-    EXPECT_EQ(5, chart.server->FindSample(L"6", L"26"));
-    for (auto [label, key] : {std::pair{L"6", L"25"}, {L"9", L"41"}, {L"0", L"1"}, {L"x", L"1"}}) {
-        long index = 0;
-        EXPECT_EQ(DISP_E_BADINDEX,
-                  chart.server->raw_FindSample(_bstr_t(label), _bstr_t(key), &index));
-        EXPECT_EQ(-1, index);
-        EXPECT_NE(std::string::npos, ErrorText().find("No sample has the label"));
+// Writes each event as a line "Name(argument,...)": the chart server as "chart", texts as [a;b],
+// numbers as {1;2}, VT_BOOL as true/false, VT_I4 as its value, anything else as "?".
+class RecordingSink : public zavtest::ComObject<IQCVChartsEvents> {
+public:
+    HRESULT __stdcall Invoke(DISPID id, REFIID, LCID, WORD flags, DISPPARAMS* params, VARIANT*,
+                             EXCEPINFO*, UINT*) override {
+        // The events by DISPID, 1 to 8.
+        static const std::vector<std::string> kNames = zavtest::SplitLines(
+            "?\nSampleOutOfControl\nSampleOutsideWarningLimits\nRunsViolation\nObsOutsideSpecs\n"
+            "SampleAdded\nQueryCancel\nRunStarted\nRunCompleted\n");
+        if (id == DISPID_RunStarted && relaunch)
+            nested = relaunch->raw_Launch(0);
+        if (id == DISPID_QueryCancel) {
+            const VARIANT& cancel = params->rgvarg[0];
+            if (params->cArgs != 1 || V_VT(&cancel) != (VT_BYREF | VT_BOOL) ||
+                flags != DISPATCH_METHOD)
+                events += "?\n";
+            else if (++queries == cancelAtQuery)
+                *V_BOOLREF(&cancel) = VARIANT_TRUE;
+            return answer;
+        }
+        std::string event = id > 0 && id < 9 && flags == DISPATCH_METHOD ? kNames[id] : "?";
+        // DISPPARAMS hold the last declared argument first.
+        for (UINT i = params->cArgs; i-- > 0;)
+            event += (i + 1 == params->cArgs ? "(" : ",") + Argument(params->rgvarg[i], chart);
+        events += event + ")\n";
+        return answer;
     }
-    double value = 0;
-    EXPECT_EQ(DISP_E_BADINDEX, chart.server->raw_XMeasure(8, &value));
-    EXPECT_EQ(-1, chart.server->SpecLimitSet(0)) << "no specification limits";
-    const std::pair<const char*, const char*> rows[] = {
-        {"LowerSpecLimit=9.5\nUpperSpecLimit=13.5\n", "0 9.5 13.5"},
-        {"UpperSpecLimit=13.5\n", "3 nan 13.5"},
-        {"SpecLimitType=3\nUpperSpecLimit=13.5\n", "3 nan 13.5"},
-        {"LowerSpecLimit=9.5\n", "4 9.5 nan"}};
-    for (auto [keys, expected] : rows) {
-        Chart limited(XBarRCsv(), std::string(kXBarR) + keys);
-        const _IQCVChartsPtr& l = limited.server;
-        char text[64];
-        snprintf(text, sizeof text, "%ld %g %g", l->SpecLimitType(l->SpecLimitSet(3)),
-                 l->LowerSpecLimit(0), l->UpperSpecLimit(0));
-        EXPECT_EQ(expected, std::string(text)) << keys;
-    }
-}
 
-TEST(ChartServer, ARunRaisesTheAlarmsOfTheKindsSwitchedOnInTheirDeclaredShape) {
-    // With specification limits [9.5, 13.5] and the zone A test: S1's observation 5 (9) is below
-    // the lower specification limit in phase I; S5's mean 13 above the X control limit, its
-    // observation 5 (14) above the upper one; S6's R 6 above its control limit, its mean 12.2
-    // between X warning and control limits, S5 and S6 in zone A or beyond (test 3), its
-    // observation 5 (17) too high; S7's R 0 below the lower R warning limit.
-    Chart chart(XBarRCsv(), std::string(kXBarR) + "LowerSpecLimit=9.5\nUpperSpecLimit=13.5\n"
-                                                  "[GENERAL]\nRunsTestInZoneA=1\n");
-    const std::vector<std::string> run = {"RunStarted(chart)",
-                                          "ObsOutsideSpecs(chart,[1],[1],{5},true,0)",
-                                          "SampleOutOfControl(chart,[5],[21],false,1)",
-                                          "ObsOutsideSpecs(chart,[5],[21],{5},false,0)",
-                                          "SampleOutOfControl(chart,[6],[26],false,2)",
-                                          "SampleOutsideWarningLimits(chart,[6],[26],false,1)",
-                                          "RunsViolation(chart,[5],[21],[6],[26],{3},false,1)",
-                                          "ObsOutsideSpecs(chart,[6],[26],{5},false,0)",
-                                          "SampleOutsideWarningLimits(chart,[7],[31],false,2)",
-                                          "RunCompleted(chart,8)"};
-    RecordingSink sink, failing, cancelling;
-    const DWORD cookie = Connect(chart.server, sink);
-    chart.server->Launch(0);
-    EXPECT_EQ((std::vector<std::string>{run.front(), run.back()}), sink.events) << "all off";
-    chart.server->PutEnableObsOutsideSpecsEvent(VARIANT_TRUE);
-    chart.server->PutEnableRunsViolationEvent(VARIANT_TRUE);
-    chart.server->PutEnableSampleOutOfControlEvent(VARIANT_TRUE);
-    chart.server->PutEnableSampleOutsideWarningLimitsEvent(VARIANT_TRUE);
-    failing.answer = E_FAIL;
-    Connect(chart.server, failing);
-    sink.events.clear();
-    sink.queries = 0;
-    EXPECT_EQ(S_OK, chart.server->raw_Launch(0));
-    EXPECT_EQ(run, sink.events);
-    EXPECT_EQ(run, failing.events) << "a failing sink keeps hearing every event";
-    EXPECT_EQ(7, sink.queries) << "asked between the eight samples";
-    RefRunStatistics stats{};
-    chart.Details()->GetRunStatistics(&stats);
-    EXPECT_EQ(
-        (std::vector<long>{8, 8, 0, 2, 2, 1, 3, 17}),
-        (std::vector<long>{stats.samples, stats.samplesWalked, stats.cancelled,
-                           stats.outOfControlEvents, stats.warningEvents, stats.runsViolationEvents,
-                           stats.obsOutsideSpecsEvents, stats.failedSinkCalls}))
-        << "the failing sink's ten events and seven queries";
-
-    EXPECT_EQ(S_OK, EventsPoint(chart.server)->Unadvise(cookie));
-    EXPECT_EQ(0u, sink.RefCount()) << "released at once";
-    cancelling.cancelAtQuery = 5; // asked before sample 6
+    IUnknown* chart = nullptr; // what "chart" stands for
+    std::string events;
+    int queries = 0;       // cancel queries, each with one VT_BYREF|VT_BOOL (else an event "?")
+    int cancelAtQuery = 0; // answer VARIANT_TRUE to this query (1-based); 0 never
+    HRESULT answer = S_OK; // what every call returns
+    _IQCVCharts* relaunch = nullptr; // launched again at RunStarted, giving `nested`
     HRESULT nested = S_OK;
-    cancelling.onEvent = [&](DISPID id) {
-        nested = id == DISPID_RunStarted ? chart.server->raw_Launch(0) : nested;
-    };
-    Connect(chart.server, cancelling);
-    EXPECT_EQ(S_FALSE, chart.server->raw_Launch(0));
-    EXPECT_EQ(E_UNEXPECTED, nested) << "a Launch from inside an event";
-    EXPECT_EQ((std::vector<std::string>{run[0], run[1], run[2], run[3], "RunCompleted(chart,5)"}),
-              cancelling.events);
-    chart.Details()->GetRunStatistics(&stats);
-    EXPECT_EQ(5, stats.samplesWalked);
-    EXPECT_NE(0, stats.cancelled);
-    EXPECT_EQ(E_INVALIDARG, chart.server->raw_Launch(1));
-    EXPECT_NE(std::string::npos, ErrorText().find("Launch takes the flags 0"));
-    zavtest::ComObject<IDispatch> plain;
-    DWORD refused = 0;
-    IConnectionPointPtr none;
-    EXPECT_EQ(CONNECT_E_CANNOTCONNECT, EventsPoint(chart.server)->Advise(&plain, &refused));
-    EXPECT_EQ(
-        CONNECT_E_NOCONNECTION,
-        IConnectionPointContainerPtr(chart.server)->FindConnectionPoint(IID_IDispatch, &none));
-    cancelling.onEvent = nullptr;
-    chart.server = nullptr;
-    chart.analysis = nullptr;
-    EXPECT_EQ(0u, failing.RefCount() + cancelling.RefCount())
-        << "the last release of the server lets go of its sinks";
+};
+
+IConnectionPointPtr EventsPoint(const _IQCVChartsPtr& server) {
+    IConnectionPointPtr point;
+    IConnectionPointContainerPtr(server)->FindConnectionPoint(__uuidof(IQCVChartsEvents), &point);
+    return point;
 }
 
-TEST(ChartServer, BadProjectsAreRefusedWithTheFileTheKeyAndTheProblem) {
-    const HRESULT bad = HRESULT_FROM_WIN32(ERROR_INVALID_DATA);
-    const std::pair<std::string, const char*> rows[] = {
-        {"[REFSERVER]\nObservationVar=Diamter\n", "\"Diamter\""},
-        {"[REFSERVER]\nObservationVar=Diameter\nSubgroupVar=Lot\n",
-         "SubgroupVar names the variable \"Lot\""},
-        {"[REFSERVER]\nObservationVar=Diameter\nSubgroupSise=5\n",
-         "\"SubgroupSise\" is not one of"},
-        {"[REFSERVER]\nObservationVar=Diameter\nChartType=9\n", "ChartType 9 is not supported"},
-        {"[REFSERVER]\nObservationVar=Diameter\nSpecLimitType=4\nUpperSpecLimit=3\n",
-         "SpecLimitType 4 needs LowerSpecLimit alone"},
-        {"[REFSERVER]\nObservationVar=Diameter\nRunsTests=1,7\n", "RunsTests is \"1,7\""},
-        {"[REFSERVER]\nChartType=0\n", "ObservationVar, the variable that holds"},
-        {"[GENERAL]\nSampleVar=1\n", "has no section [REFSERVER]"},
-    };
-    for (const auto& [qcp, problem] : rows) {
-        Chart chart(XBarRCsv(), qcp);
-        EXPECT_EQ(bad, chart.hr) << qcp;
-        EXPECT_TRUE(chart.error.find(problem) != std::string::npos &&
-                    chart.error.find("chart.qcp") != std::string::npos)
-            << chart.error;
-    }
-    Chart missing(XBarRCsv(), "");
-    EXPECT_EQ(HRESULT_FROM_WIN32(ERROR_FILE_NOT_FOUND), missing.hr);
-    EXPECT_NE(std::string::npos, missing.error.find("missing.qcp"));
-    std::string csv = "Lot,x\n";
-    for (int i = 0; i < 1001; ++i)
-        csv += "L1," + std::to_string(i % 7) + "\n";
-    Chart large(csv, "[REFSERVER]\nObservationVar=x\nSubgroupVar=Lot\n");
-    EXPECT_EQ(bad, large.hr);
-    EXPECT_NE(std::string::npos, large.error.find("Sample 1 (cases 1 to 1001) has 1001 cases"));
+DWORD Connect(const _IQCVChartsPtr& server, RecordingSink& sink) {
+    DWORD cookie = 0;
+    EXPECT_EQ(S_OK, EventsPoint(server)->Advise(&sink, &cookie));
+    sink.chart = server.GetInterfacePtr();
+    return cookie;
 }
-
-using namespace refsrv;
-
-TEST(ChartConstants, AgreeWithThePublishedTablesAndClosedForms) {
-    struct Row {
-        long n;
-        double d2, d3, c4;
-    } rows[] = {{2, 1.128, 0.853, 0.7979}, {3, 1.693, 0.888, 0.8862}, {4, 2.059, 0.880, 0.9213},
-                {5, 2.326, 0.864, 0.9400}, {7, 2.704, 0.833, 0.9594}, {10, 3.078, 0.797, 0.9727},
-                {25, 3.931, 0.708, 0.9896}};
-    for (const Row& r : rows) {
-        EXPECT_NEAR(r.d2, ComputeD2(r.n), 0.0005) << r.n;
-        EXPECT_NEAR(r.d3, ComputeD3(r.n), 0.0005) << r.n;
-        EXPECT_NEAR(r.c4, ComputeC4(r.n), 0.00005) << r.n;
-    }
-    const double pi = 3.14159265358979323846;
-    EXPECT_NEAR(3 / std::sqrt(pi), ComputeD2(3), 1e-9);
-    EXPECT_NEAR(std::sqrt(2 - 4 / pi), ComputeD3(2), 1e-6);
-    EXPECT_NEAR(2 * std::sqrt(2.0 / 3.0) / std::sqrt(pi), ComputeC4(4), 1e-12);
-    // The largest subgroup: d2 is the expected range of 1000 normals, c4 close to 1.
-    EXPECT_NEAR(6.483, ComputeD2(1000), 0.002);
-    EXPECT_NEAR(1 - 1 / 4000.0, ComputeC4(1000), 1e-6);
-    EXPECT_EQ(0.0, ComputeD2(1));
-}
-
-namespace {
 
 // The firings as "sample:test:first".
 std::vector<std::string> Feed(const std::vector<double>& xs, RunRules rules, int only = -1) {
@@ -290,13 +188,189 @@ using Fired = std::vector<std::string>;
 
 } // namespace
 
+TEST(ChartServer, TheChartsMatchTheHandComputations) {
+    Chart r(kXBarRCsv, kXBarR);
+    ASSERT_EQ(8, r.samples) << r.error;
+    // The published constants have three decimals: six digits agree with them to 0.002.
+    const std::string lines =
+        " | 11 2.5 | 9.55795 12.442 10.0386 11.9614 0 5.28625 0.642501 4.3575 | ";
+    const char* measures[] = {"11 4", "11 2", "11 2", "11 2", "13 2", "12.2 6", "11 0", "11 2"};
+    for (long i = 0; i < 8; ++i) {
+        EXPECT_EQ(measures[i] + lines + "00001000", Sample(r, i)) << i;
+        EXPECT_EQ(i * 5.0, r.server->SampleFirstCase(i));
+    }
+    EXPECT_EQ(5, r.server->FindSample(L"6", L"26"));
+    for (auto [label, key] : {std::pair{L"6", L"25"}, {L"9", L"41"}, {L"0", L"1"}, {L"x", L"1"}}) {
+        long index = 0;
+        EXPECT_EQ(DISP_E_BADINDEX, r.server->raw_FindSample(_bstr_t(label), _bstr_t(key), &index));
+        EXPECT_EQ(-1, index);
+        EXPECT_NE(std::string::npos, ErrorText().find("No sample has the label"));
+    }
+    EXPECT_EQ(DISP_E_BADINDEX, zavtest::ComErrorOf([&] { r.server->XMeasure(8); }).first);
+    EXPECT_EQ(-1, r.server->SpecLimitSet(0)) << "no specification limits";
+    // With every sample in phase I: Xbarbar 91.2/8 = 11.4, Rbar 20/8 = 2.5 again.
+    Chart all(kXBarRCsv, "[REFSERVER]\nObservationVar=Diameter\nSubgroupSize=5\n");
+    EXPECT_NEAR(11.4 + 1.442004, all.server->XUpperControlLimit(0), 2e-3);
+
+    // Subgroups of four, XBar & S: s = 1.290994, 1.154701, 1.632993; c4(4) = 0.921318; Sbar
+    // 1.359563; sigma = Sbar/c4 = 1.475672; Xbarbar 2.833333; X control -+ 3 sigma/2; S control
+    // upper (c4 + 3 sqrt(1 - c4^2)) sigma = 3.080833, lower cut; S warning (c4 -+ 2 sqrt(1 -
+    // c4^2)) sigma = 0.212049 and 2.507076.
+    Chart s("x\n1\n2\n3\n4\n2\n2\n4\n4\n1\n3\n3\n5\n",
+            "[REFSERVER]\nChartType=1\nObservationVar=x\nSubgroupSize=4\n");
+    EXPECT_EQ("3 1.1547 | 2.83333 1.35956 | 0.619825 5.04684 1.35766 4.30901 0 3.08083 0.212049 "
+              "2.50708 | 00001000",
+              Sample(s, 1));
+    // Individuals x 10 12 11 13 12 20, moving ranges - 2 1 2 1 8; phase I the first five: mean
+    // 11.6, MRbar 1.5, sigma = MRbar/d2(2) = 1.329340; X control 11.6 -+ 3.988021; MR control
+    // upper 1.5 + 3 d3(2) sigma = 4.899798, warning upper 3.766532; both lower limits cut.
+    Chart i("w\n10\n12\n11\n13\n12\n20\n",
+            "[REFSERVER]\nChartType=3\nObservationVar=w\nPhaseISamples=5\n");
+    EXPECT_EQ("10 nan | 11.6 1.5 | 7.61198 15.588 8.94132 14.2587 0 4.8998 0 3.76653 | 00001010",
+              Sample(i, 0));
+    EXPECT_EQ("20 8", Sample(i, 5).substr(0, 4));
+
+    // Batches of 3, 2 and 4 cases, the last with an empty and a text cell (missing, so that
+    // sample 3 has two observations): sigma = mean(2/d2(3), 1/d2(2), 3/d2(2)) = 1.575514,
+    // centre 16/7, X limits by sample size.
+    Chart v("Batch,d\nB-1,1\nB-1,2\nB-1,3\nB-2,2\nB-2,3\nB-3,1\nB-3,\nB-3,n/a\nB-3,4\n",
+            "[REFSERVER]\nObservationVar=d\nSubgroupVar=batch\n");
+    EXPECT_NEAR(16.0 / 7 + 3 * 1.575514 / std::sqrt(2.0), v.server->XUpperControlLimit(1), 1e-5);
+    EXPECT_EQ("2.5 3", Sample(v, 2).substr(0, 5));
+    EXPECT_EQ(2, v.server->FindSample(L"3", L"B-3")) << "the key is the text of the first case";
+}
+
+TEST(ChartServer, SpecificationLimitsKeepTheirBounds) {
+    const std::pair<const char*, const char*> rows[] = {
+        {"LowerSpecLimit=9.5\nUpperSpecLimit=13.5\n", "0 9.5 13.5"},
+        {"UpperSpecLimit=13.5\n", "3 nan 13.5"},
+        {"SpecLimitType=3\nUpperSpecLimit=13.5\n", "3 nan 13.5"},
+        {"LowerSpecLimit=9.5\n", "4 9.5 nan"}};
+    for (auto [keys, expected] : rows) {
+        Chart limited(kXBarRCsv, std::string(kXBarR) + keys);
+        const _IQCVChartsPtr& l = limited.server;
+        char text[64];
+        snprintf(text, sizeof text, "%ld %g %g", l->SpecLimitType(l->SpecLimitSet(3)),
+                 l->LowerSpecLimit(0), l->UpperSpecLimit(0));
+        EXPECT_EQ(expected, std::string(text)) << keys;
+    }
+}
+
+TEST(ChartServer, ARunRaisesTheAlarmsOfTheKindsSwitchedOnInTheirDeclaredShape) {
+    // With specification limits [9.5, 13.5] and the zone A test: S1's observation 5 (9) is below
+    // the lower specification limit in phase I; S5's mean 13 above the X control limit, its
+    // observation 5 (14) above the upper one; S6's R 6 above its control limit, its mean 12.2
+    // between X warning and control limits, S5 and S6 in zone A or beyond (test 3), its
+    // observation 5 (17) too high; S7's R 0 below the lower R warning limit.
+    Chart chart(kXBarRCsv, std::string(kXBarR) + "LowerSpecLimit=9.5\nUpperSpecLimit=13.5\n"
+                                                 "[GENERAL]\nRunsTestInZoneA=1\n");
+    const std::string run =
+        "RunStarted(chart)\nObsOutsideSpecs(chart,[1],[1],{5},true,0)\n"
+        "SampleOutOfControl(chart,[5],[21],false,1)\nObsOutsideSpecs(chart,[5],[21],{5},false,0)\n"
+        "SampleOutOfControl(chart,[6],[26],false,2)\n"
+        "SampleOutsideWarningLimits(chart,[6],[26],false,1)\n"
+        "RunsViolation(chart,[5],[21],[6],[26],{3},false,1)\n"
+        "ObsOutsideSpecs(chart,[6],[26],{5},false,0)\n"
+        "SampleOutsideWarningLimits(chart,[7],[31],false,2)\nRunCompleted(chart,8)\n";
+    RecordingSink sink, failing, cancelling;
+    DWORD cookie = Connect(chart.server, sink);
+    chart.server->Launch(0);
+    EXPECT_EQ("RunStarted(chart)\nRunCompleted(chart,8)\n", sink.events) << "all off";
+    chart.server->PutEnableObsOutsideSpecsEvent(VARIANT_TRUE);
+    chart.server->PutEnableRunsViolationEvent(VARIANT_TRUE);
+    chart.server->PutEnableSampleOutOfControlEvent(VARIANT_TRUE);
+    chart.server->PutEnableSampleOutsideWarningLimitsEvent(VARIANT_TRUE);
+    failing.answer = E_FAIL;
+    Connect(chart.server, failing);
+    sink.events.clear();
+    sink.queries = 0;
+    EXPECT_EQ(S_OK, chart.server->raw_Launch(0));
+    EXPECT_EQ(run, sink.events);
+    EXPECT_EQ(run, failing.events) << "a failing sink keeps hearing every event";
+    EXPECT_EQ(7, sink.queries) << "asked between the eight samples";
+    RefRunStatistics stats{};
+    chart.Details()->GetRunStatistics(&stats);
+    // Samples, walked, cancelled; events out of control, warning, runs, specs; failed sink calls.
+    const long* all = &stats.samples;
+    EXPECT_EQ((std::vector<long>{8, 8, 0, 2, 2, 1, 3, 17}),
+              std::vector<long>(all, all + sizeof stats / sizeof(long)))
+        << "the failing sink's ten events and seven queries";
+
+    EXPECT_EQ(S_OK, EventsPoint(chart.server)->Unadvise(cookie));
+    EXPECT_EQ(0u, sink.RefCount()) << "released at once";
+    cancelling.cancelAtQuery = 5; // asked before sample 6
+    cancelling.relaunch = chart.server;
+    Connect(chart.server, cancelling);
+    EXPECT_EQ(S_FALSE, chart.server->raw_Launch(0));
+    EXPECT_EQ(E_UNEXPECTED, cancelling.nested) << "a Launch from inside an event";
+    EXPECT_EQ(run.substr(0, run.find("SampleOutOfControl(chart,[6]")) + "RunCompleted(chart,5)\n",
+              cancelling.events);
+    chart.Details()->GetRunStatistics(&stats);
+    EXPECT_NE(0, stats.cancelled) << "the samples walked are RunCompleted's argument";
+    EXPECT_EQ(E_INVALIDARG, chart.server->raw_Launch(1));
+    EXPECT_NE(std::string::npos, ErrorText().find("Launch takes the flags 0"));
+    zavtest::ComObject<IDispatch> plain;
+    IConnectionPointPtr none;
+    EXPECT_EQ(CONNECT_E_CANNOTCONNECT, EventsPoint(chart.server)->Advise(&plain, &cookie));
+    EXPECT_EQ(
+        CONNECT_E_NOCONNECTION,
+        IConnectionPointContainerPtr(chart.server)->FindConnectionPoint(IID_IDispatch, &none));
+    chart.server = nullptr;
+    chart.analysis = nullptr;
+    EXPECT_EQ(0u, failing.RefCount() + cancelling.RefCount())
+        << "the last release of the server lets go of its sinks";
+}
+
+TEST(ChartServer, BadProjectsAreRefusedWithTheFileTheKeyAndTheProblem) {
+    const HRESULT bad = HRESULT_FROM_WIN32(ERROR_INVALID_DATA);
+    const std::string d = "[REFSERVER]\nObservationVar=Diameter\n";
+    const std::pair<std::string, const char*> rows[] = {
+        {"[REFSERVER]\nObservationVar=Diamter\n", "\"Diamter\""},
+        {d + "SubgroupVar=Lot\n", "SubgroupVar names the variable \"Lot\""},
+        {d + "SubgroupSise=5\n", "\"SubgroupSise\" is not one of"},
+        {d + "ChartType=9\n", "ChartType 9 is not supported"},
+        {d + "SpecLimitType=4\nUpperSpecLimit=3\n", "SpecLimitType 4 needs LowerSpecLimit alone"},
+        {d + "RunsTests=1,7\n", "RunsTests is \"1,7\""},
+        {"[REFSERVER]\nChartType=0\n", "ObservationVar, the variable that holds"},
+        {"[GENERAL]\nSampleVar=1\n", "has no section [REFSERVER]"},
+    };
+    for (const auto& [qcp, problem] : rows) {
+        Chart chart(kXBarRCsv, qcp);
+        EXPECT_EQ(bad, chart.hr) << qcp;
+        EXPECT_TRUE(chart.error.find(problem) != std::string::npos &&
+                    chart.error.find("chart.qcp") != std::string::npos)
+            << chart.error;
+    }
+    Chart missing(kXBarRCsv, "");
+    EXPECT_EQ(HRESULT_FROM_WIN32(ERROR_FILE_NOT_FOUND), missing.hr);
+    EXPECT_NE(std::string::npos, missing.error.find("missing.qcp"));
+    std::string csv = "Lot,x\n";
+    for (int i = 0; i < 1001; ++i)
+        csv += "L1," + std::to_string(i % 7) + "\n";
+    Chart large(csv, "[REFSERVER]\nObservationVar=x\nSubgroupVar=Lot\n");
+    EXPECT_EQ(bad, large.hr);
+    EXPECT_NE(std::string::npos, large.error.find("Sample 1 (cases 1 to 1001) has 1001 cases"));
+}
+
+TEST(ChartConstants, AgreeWithThePublishedTables) {
+    const std::tuple<long, double, double, double> rows[] = {
+        {2, 1.128, 0.853, 0.7979}, {3, 1.693, 0.888, 0.8862}, {4, 2.059, 0.880, 0.9213},
+        {5, 2.326, 0.864, 0.9400}, {7, 2.704, 0.833, 0.9594}, {10, 3.078, 0.797, 0.9727},
+        {25, 3.931, 0.708, 0.9896}};
+    for (auto [n, d2, d3, c4] : rows) {
+        EXPECT_NEAR(d2, ComputeD2(n), 0.0005) << n;
+        EXPECT_NEAR(d3, ComputeD3(n), 0.0005) << n;
+        EXPECT_NEAR(c4, ComputeC4(n), 0.00005) << n;
+    }
+    // The largest subgroup: d2 is the expected range of 1000 normals, c4 close to 1.
+    EXPECT_NEAR(6.483, ComputeD2(1000), 0.002);
+    EXPECT_NEAR(1 - 1 / 4000.0, ComputeC4(1000), 1e-6);
+    EXPECT_EQ(0.0, ComputeD2(1));
+}
+
 TEST(RunsTests, EachFiresAtItsRunLengthAndNotBelow) {
     const RunRules d;
-    struct Row {
-        int test;
-        std::vector<double> xs;
-        Fired fired;
-    } rows[] = {
+    const std::tuple<int, std::vector<double>, Fired> rows[] = {
         {0, Series(9, 0.5), {"8:0:0"}},
         {0, Series(8, 0.5), {}},
         {0, Join(Series(8, -0.5), {0.0}), {}}, // the centre breaks it
@@ -323,9 +397,8 @@ TEST(RunsTests, EachFiresAtItsRunLengthAndNotBelow) {
         {6, Join(Series(7, 1.5, 0, -1.5), {0.5}), {}},
         {0, Join(Join(Series(5, 0.5), {NAN}), Series(4, 0.5)), {}}, // a gap ends every pattern
     };
-    for (const Row& row : rows)
-        EXPECT_EQ(row.fired, Feed(row.xs, d, row.test))
-            << "test " << row.test << ", " << row.xs.size() << " samples";
+    for (const auto& [test, xs, fired] : rows)
+        EXPECT_EQ(fired, Feed(xs, d, test)) << "test " << test << ", " << xs.size() << " samples";
     EXPECT_EQ((Fired{"1:3:0", "3:3:2", "3:4:0", "5:3:4", "7:3:6", "7:4:4", "7:6:0", "8:0:0"}),
               Feed(Series(9, 2.5), d))
         << "all tests at once";

@@ -3,8 +3,10 @@
 #include <gtest/gtest.h>
 
 #include <cmath>
+#include <tuple>
 
 #include "RefServerSupport.h"
+#include "support/ComObject.h"
 
 using namespace reftest;
 
@@ -12,12 +14,13 @@ namespace {
 
 struct Objects : ::testing::Test {
     TempDir dir;
-    _SpreadsheetPtr Open(const std::string& csv) { return OpenSheet(WriteFile(dir, "d.csv", csv)); }
-    // The texts of one variable's cases 1 to n, joined by "|".
-    static std::string Texts(const _SpreadsheetPtr& s, long var, long n) {
+    // The displayed texts of one variable's cases 1 to n, as UTF-8 joined by "|".
+    static std::string Texts(const _SpreadsheetPtr& s, long var, long n = 1) {
         std::string texts;
-        for (long c = 1; c <= n; ++c)
-            texts += (c > 1 ? "|" : "") + Text(s, c, var);
+        for (long c = 1; c <= n; ++c) {
+            const _bstr_t text = s->CellText(c, var);
+            texts += (c > 1 ? "|" : "") + zavtest::Narrow({text, text.length()}, CP_UTF8);
+        }
         return texts;
     }
 };
@@ -25,11 +28,12 @@ struct Objects : ::testing::Test {
 } // namespace
 
 TEST_F(Objects, CellsShowAsWrittenAndDisplayFormatsChangeThat) {
-    _SpreadsheetPtr s = Open("\xEF\xBB\xBFStamp;Name;Value;Clock;Short\r\n\r\n"
-                             "2024-05-01 06:30;Smith;12.5;06:30:15;5/1/24 6:30 PM\r\n  \r\n"
-                             "2024-05-01 00:15 ; \"Jones; K.\";;23:59:59;12/31/99 12:00 AM\n"
-                             "2024-02-29 12:00;\"said \"\"hi\"\"\";-3;00:00:00;1/2/2030 12:05 PM\n"
-                             "2024-05-01 18:07:03;M\xC3\xBCller;0.30000000000000004;11:59:59.6;\n");
+    _SpreadsheetPtr s =
+        OpenSheet(dir, "\xEF\xBB\xBFStamp;Name;Value;Clock;Short\r\n\r\n"
+                       "2024-05-01 06:30;Smith;12.5;06:30:15;5/1/24 6:30 PM\r\n  \r\n"
+                       "2024-05-01 00:15 ; \"Jones; K.\";;23:59:59;12/31/99 12:00 AM\n"
+                       "2024-02-29 12:00;\"said \"\"hi\"\"\";-3;00:00:00;1/2/2030 12:05 PM\n"
+                       "2024-05-01 18:07:03;M\xC3\xBCller;0.30000000000000004;11:59:59.6;\n");
     EXPECT_EQ((std::vector<long>{4, 3, 0, 0}),
               (std::vector<long>{s->NumberOfCases(), s->VariableNumber(L"value"),
                                  s->VariableNumber(L"Missing"), s->VariableNumber(_bstr_t())}));
@@ -40,11 +44,8 @@ TEST_F(Objects, CellsShowAsWrittenAndDisplayFormatsChangeThat) {
     double value = 0;
     EXPECT_EQ(DISP_E_TYPEMISMATCH, s->raw_CellValue(1, 2, &value));
     EXPECT_EQ("Case 1 of variable \"Name\" holds the text \"Smith\", not a number", ErrorText());
-    struct Row {
-        long var;
-        const wchar_t* format; // null: as read
-        const char* texts;
-    } rows[] = {
+    // Variable, display format (null: as read), the texts of its cases.
+    const std::tuple<long, const wchar_t*, std::string> rows[] = {
         {1, nullptr, "2024-05-01 06:30|2024-05-01 00:15|2024-02-29 12:00|2024-05-01 18:07"},
         {2, nullptr, "Smith|Jones; K.|said \"hi\"|M\xC3\xBCller"},
         {3, nullptr, "12.5||-3|0.3"},
@@ -62,18 +63,17 @@ TEST_F(Objects, CellsShowAsWrittenAndDisplayFormatsChangeThat) {
         {3, L"0.00", "12.50||-3.00|0.30"},
         {3, L"#,##0.0", "12.5||-3.0|0.3"},
     };
-    for (const Row& row : rows) {
-        if (row.format)
-            s->SetVariableFormat(row.var, row.format);
-        const std::string texts = row.texts;
-        EXPECT_EQ(texts, Texts(s, row.var, 1 + std::count(texts.begin(), texts.end(), '|')))
-            << row.var << " " << zavtest::Narrow(row.format ? row.format : L"");
+    for (const auto& [var, format, texts] : rows) {
+        if (format)
+            s->SetVariableFormat(var, format);
+        EXPECT_EQ(texts, Texts(s, var, 1 + std::count(texts.begin(), texts.end(), '|')))
+            << var << " " << zavtest::Narrow(format ? format : L"");
     }
     EXPECT_EQ(_bstr_t(L"#,##0.0"), s->VariableFormat(3));
-    _SpreadsheetPtr big = Open("x\n1234567.891\n1e20\n-0.000125\n");
+    _SpreadsheetPtr big = OpenSheet(dir, "x\n1234567.891\n1e20\n-0.000125\n");
     EXPECT_EQ("1234567.891|1e+20|-0.000125", Texts(big, 1, 3));
     big->SetVariableFormat(1, L"#,##0.0");
-    EXPECT_EQ("1,234,567.9", Text(big, 1, 1));
+    EXPECT_EQ("1,234,567.9", Texts(big, 1));
 }
 
 TEST_F(Objects, BadFilesAndIndexesFailWithTheFileTheLineAndTheProblem) {
@@ -101,7 +101,7 @@ TEST_F(Objects, BadFilesAndIndexesFailWithTheFileTheLineAndTheProblem) {
     EXPECT_EQ(E_INVALIDARG, OpenRefSpreadsheet(L"", &sheet));
     EXPECT_EQ(nullptr, sheet);
 
-    _SpreadsheetPtr s = Open("a,b,c\n1,x,3\n2,y,4\n3,z,5\n");
+    _SpreadsheetPtr s = OpenSheet(dir, "a,b,c\n1,x,3\n2,y,4\n3,z,5\n");
     BSTR text = nullptr;
     EXPECT_EQ(DISP_E_BADINDEX, s->raw_CellText(4, 1, &text));
     EXPECT_EQ("Case 4 does not exist; valid are 1 to 3", ErrorText());
@@ -113,22 +113,22 @@ TEST_F(Objects, BadFilesAndIndexesFailWithTheFileTheLineAndTheProblem) {
         zavtest::ComErrorOf([&] { s->CellValue(1, 0); }));
 
     // A view shows a range of the cases and shares the display formats.
-    VELTRIUM::_Spreadsheet* raw = nullptr;
-    ASSERT_EQ(S_OK, CreateRefSpreadsheetView(s, 2, 3, &raw));
-    _SpreadsheetPtr view(raw, false);
+    _SpreadsheetPtr view, inner;
+    ASSERT_EQ(S_OK, CreateRefSpreadsheetView(s, 2, 3, &view));
     view->SetVariableFormat(1, L"0.0");
     EXPECT_EQ("2|y|1.0",
-              std::to_string(view->NumberOfCases()) + "|" + Text(view, 1, 2) + "|" + Text(s, 1, 1));
-    ASSERT_EQ(S_OK, CreateRefSpreadsheetView(view, 2, 2, &raw));
-    EXPECT_EQ("z", Text(_SpreadsheetPtr(raw, false), 1, 2));
-    EXPECT_EQ(DISP_E_BADINDEX, CreateRefSpreadsheetView(s, 3, 4, &raw));
+              std::to_string(view->NumberOfCases()) + "|" + Texts(view, 2) + "|" + Texts(s, 1));
+    ASSERT_EQ(S_OK, CreateRefSpreadsheetView(view, 2, 2, &inner));
+    EXPECT_EQ("z", Texts(inner, 2));
+    EXPECT_EQ(DISP_E_BADINDEX, CreateRefSpreadsheetView(s, 3, 4, &inner));
     EXPECT_NE(std::string::npos, ErrorText().find("The cases 3 to 4"));
-    EXPECT_EQ(E_INVALIDARG, CreateRefSpreadsheetView(nullptr, 1, 1, &raw));
+    EXPECT_EQ(E_INVALIDARG, CreateRefSpreadsheetView(nullptr, 1, 1, &inner));
 }
 
 TEST_F(Objects, TheApplicationTheAnalysisAndItsDialogAsTheLibraryDrivesThem) {
-    _variant_t data(static_cast<IDispatch*>(Open("x\n1\n2\n3\n4\n")));
-    VELTRIUM::_ApplicationPtr app = NewApplication(L"handshakefailures = 2");
+    _variant_t data(static_cast<IDispatch*>(OpenSheet(dir, "x\n1\n2\n3\n4\n")));
+    VELTRIUM::_ApplicationPtr app;
+    ASSERT_EQ(S_OK, CreateRefApplication(L"handshakefailures = 2", &app));
     for (int attempt = 0; attempt < 2; ++attempt)
         EXPECT_EQ(std::make_pair(static_cast<HRESULT>(0x80040200),
                                  std::string("bad encryption handshake")),
@@ -144,12 +144,10 @@ TEST_F(Objects, TheApplicationTheAnalysisAndItsDialogAsTheLibraryDrivesThem) {
         EXPECT_EQ(E_INVALIDARG, app->raw_Analysis(type, other, &refused)) << type;
     EXPECT_EQ(nullptr, refused);
 
-    _AnalysisPtr analysis = app->Analysis(3251, data);
+    VELTRIUM::_AnalysisPtr analysis = app->Analysis(3251, data);
     IDispatchPtr dialog = analysis->GetDialog();
-    _variant_t value, path(WriteFile(dir, "p.qcp",
-                                     "[REFSERVER]\nObservationVar=x\n"
-                                     "SubgroupSize=2\n")
-                               .c_str());
+    _variant_t value;
+    _variant_t path(WriteFile(dir, "p", "[REFSERVER]\nObservationVar=x\nSubgroupSize=2\n").c_str());
     EXPECT_EQ(DISP_E_UNKNOWNNAME, zav::GetPropertyByName(dialog, L"Nonsense", &value));
     // No property holds an object: a put by reference is refused, so a caller puts the value.
     DISPID named = DISPID_PROPERTYPUT;
@@ -162,15 +160,14 @@ TEST_F(Objects, TheApplicationTheAnalysisAndItsDialogAsTheLibraryDrivesThem) {
     EXPECT_EQ(E_UNEXPECTED, zav::GetPropertyByName(dialog, L"ChartServer", &value));
     EXPECT_NE(std::string::npos, ErrorText().find("the analysis has not run"));
     IRefApplicationPtr extra(app);
-    VELIQCVChartsLib::_IQCVCharts* last = nullptr;
+    _IQCVChartsPtr last;
     EXPECT_EQ(S_FALSE, extra->get_LastChartServer(&last));
 
     EXPECT_EQ(S_OK, zav::SetPropertyByName(dialog, L"DropProjectFile", path));
     EXPECT_EQ(2, analysis->Run()) << "two samples of two";
     ASSERT_EQ(S_OK, zav::GetPropertyByName(dialog, L"ChartServer", &value));
     ASSERT_EQ(S_OK, extra->get_LastChartServer(&last));
-    EXPECT_EQ(_IQCVChartsPtr(V_DISPATCH(&value)).GetInterfacePtr(), last);
-    last->Release();
+    EXPECT_EQ(_IQCVChartsPtr(V_DISPATCH(&value)).GetInterfacePtr(), last.GetInterfacePtr());
     EXPECT_EQ(DISP_E_MEMBERNOTFOUND, zav::SetPropertyByName(dialog, L"ChartServer", value));
 }
 

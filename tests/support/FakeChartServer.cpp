@@ -1,7 +1,6 @@
 #include "support/FakeChartServer.h"
 
 #include <algorithm>
-#include <cstring>
 
 namespace zavtest {
 
@@ -129,31 +128,13 @@ HRESULT FakeChartServer::Number(const char* name, long* result) {
     return S_OK;
 }
 
-HRESULT FakeChartServer::Value(const char* name, long sample, double* result) {
-    static const std::pair<const char*, double Sample::*> kValues[] = {
-        {"SampleFirstCase", &Sample::firstRow},
-        {"XMeasure", &Sample::xMeasure},
-        {"RMeasure", &Sample::rMeasure}};
-    static const std::pair<const char*, std::pair<Limits Sample::*, double Limits::*>> kLimits[] = {
-        {"XLowerControlLimit", {&Sample::xControl, &Limits::lower}},
-        {"XUpperControlLimit", {&Sample::xControl, &Limits::upper}},
-        {"XLowerWarningLimit", {&Sample::xWarning, &Limits::lower}},
-        {"XUpperWarningLimit", {&Sample::xWarning, &Limits::upper}},
-        {"RLowerControlLimit", {&Sample::rControl, &Limits::lower}},
-        {"RUpperControlLimit", {&Sample::rControl, &Limits::upper}},
-        {"RLowerWarningLimit", {&Sample::rWarning, &Limits::lower}},
-        {"RUpperWarningLimit", {&Sample::rWarning, &Limits::upper}}};
+HRESULT FakeChartServer::Value(const char* name, long sample, size_t offset, double* result) {
     if (HRESULT hr = Enter(name, sample); FAILED(hr))
         return hr;
     if (sample < 0 || sample >= static_cast<long>(samples.size()))
         return Raise(E_INVALIDARG, "The test chart has no such sample");
-    const Sample& found = samples[sample];
-    for (const auto& [known, field] : kValues)
-        if (strcmp(known, name) == 0)
-            *result = found.*field;
-    for (const auto& [known, field] : kLimits)
-        if (strcmp(known, name) == 0)
-            *result = found.*field.first.*field.second;
+    *result =
+        *reinterpret_cast<const double*>(reinterpret_cast<const char*>(&samples[sample]) + offset);
     return S_OK;
 }
 

@@ -6,6 +6,7 @@
 // by reference).
 #pragma once
 
+#include <cstddef>
 #include <functional>
 #include <map>
 #include <string>
@@ -89,7 +90,8 @@ public:
 private:
     VELIQCVChartsLib::_IQCVCharts* Chart() { return this; }
     HRESULT Number(const char* name, long* result);
-    HRESULT Value(const char* name, long sample, double* result);
+    // The double at `offset` in the sample.
+    HRESULT Value(const char* name, long sample, size_t offset, double* result);
     template <typename T> HRESULT InSet(const char* name, long set, T* result);
 
     std::unordered_map<std::wstring, long> m_index;
@@ -100,8 +102,10 @@ public:
     // Each call is recorded under its name without the raw_ or put_ prefix.
     // clang-format off
 #define ZAV_FAKE_NUMBER(name) STDMETHODIMP raw_##name(long* r) override { return Number(#name, r); }
-#define ZAV_FAKE_VALUE(name) \
-    STDMETHODIMP raw_##name(long s, double* r) override { return Value(#name, s, r); }
+#define ZAV_FAKE_VALUE(name, field) \
+    STDMETHODIMP raw_##name(long s, double* r) override { \
+        return Value(#name, s, offsetof(Sample, field), r); \
+    }
 #define ZAV_FAKE_ENABLE(name) \
     STDMETHODIMP put_##name(VARIANT_BOOL on) override { return Enter(#name, on); }
 #define ZAV_FAKE_IN_SET(name, type) \
@@ -116,17 +120,17 @@ public:
     ZAV_FAKE_NUMBER(XNoUpperWarningLimit)
     ZAV_FAKE_NUMBER(RNoLowerWarningLimit)
     ZAV_FAKE_NUMBER(RNoUpperWarningLimit)
-    ZAV_FAKE_VALUE(SampleFirstCase)
-    ZAV_FAKE_VALUE(XMeasure)
-    ZAV_FAKE_VALUE(RMeasure)
-    ZAV_FAKE_VALUE(XLowerControlLimit)
-    ZAV_FAKE_VALUE(XUpperControlLimit)
-    ZAV_FAKE_VALUE(XLowerWarningLimit)
-    ZAV_FAKE_VALUE(XUpperWarningLimit)
-    ZAV_FAKE_VALUE(RLowerControlLimit)
-    ZAV_FAKE_VALUE(RUpperControlLimit)
-    ZAV_FAKE_VALUE(RLowerWarningLimit)
-    ZAV_FAKE_VALUE(RUpperWarningLimit)
+    ZAV_FAKE_VALUE(SampleFirstCase, firstRow)
+    ZAV_FAKE_VALUE(XMeasure, xMeasure)
+    ZAV_FAKE_VALUE(RMeasure, rMeasure)
+    ZAV_FAKE_VALUE(XLowerControlLimit, xControl.lower)
+    ZAV_FAKE_VALUE(XUpperControlLimit, xControl.upper)
+    ZAV_FAKE_VALUE(XLowerWarningLimit, xWarning.lower)
+    ZAV_FAKE_VALUE(XUpperWarningLimit, xWarning.upper)
+    ZAV_FAKE_VALUE(RLowerControlLimit, rControl.lower)
+    ZAV_FAKE_VALUE(RUpperControlLimit, rControl.upper)
+    ZAV_FAKE_VALUE(RLowerWarningLimit, rWarning.lower)
+    ZAV_FAKE_VALUE(RUpperWarningLimit, rWarning.upper)
     ZAV_FAKE_ENABLE(EnableSampleOutOfControlEvent)
     ZAV_FAKE_ENABLE(EnableSampleOutsideWarningLimitsEvent)
     ZAV_FAKE_ENABLE(EnableRunsViolationEvent)

@@ -213,12 +213,14 @@ TEST(Sink, AnswersEveryEventAndReportsEveryFailure) {
                 module.fatalExceptions[0].where == "CQCVChartSink::Invoke" &&
                 run.state.m_alarms.empty() && run.dialog.RefCount() == 0);
 
-    // A trace line that cannot be written raises a COM error of its own on the way out of the
-    // event; the chart server still finds the event's error information.
-    delete std::exchange(module.m_pLogFile, nullptr);
-    module.config.m_strLogPath = module.folder / "missing";
-    module.m_pLogFile = new CLogFile(module.config, &module);
-    run.chart.onCall = [](const std::string&) { throw std::runtime_error("Full"); };
+    // The event's exit trace cannot be written (the next day's file has no folder) and leaves the
+    // log's error on the thread; the chart server still finds the event's error information.
+    SteeredClock clock(MakeTime(2024, 3, 8, 12, 0, 0));
+    run.chart.onCall = [&](const std::string&) {
+        module.config.m_strLogPath = module.folder / "missing";
+        clock.Set(MakeTime(2024, 3, 9, 0, 0, 1));
+        throw std::runtime_error("Full");
+    };
     EXPECT_EQ(E_FAIL, run.chart.RaiseEvent(1, alarm));
     EXPECT_EQ("Full", ThreadErrorDescription());
     run.chart.onCall = nullptr;

@@ -8,8 +8,14 @@ amount per batch, back to target at each tool change (every 250 batches, so not 
 default 400). Weight follows diameter. The rows are grouped by line (all of line A, then all
 of line B), in time order within a line, so that each line is one block of cases.
 
-    python3 generate.py                        # writes production.csv beside this script
-    python3 generate.py --batches 100000 --out big.csv   # 1,000,000 cases for benchmarks
+The final inspection of the same batches goes to a second file, one row per batch: the units
+inspected (80 to 120), the nonconforming units among them, the defects found and the cause of
+most of them. When line A's diameter shifts, its parts also start to fail the roundness check:
+its nonconforming fraction rises from 4% to 7% and its defects per unit from 0.06 to 0.10, most
+of the new ones "Out of round". A batch without defects has no cause.
+
+    python3 generate.py                        # writes production.csv and defects.csv here
+    python3 generate.py --batches 100000 --out big.csv --defects-out big-defects.csv
 
 The same seed gives the same file, byte for byte.
 """
@@ -37,6 +43,14 @@ SHIFT = 1.5 * DIAMETER_SIGMA
 TREND_BATCH = 200
 TREND_PER_BATCH = 0.0001
 TOOL_LIFE = 250
+
+INSPECTED = (80, 120)
+NONCONFORMING = 0.04
+NONCONFORMING_SHIFTED = 0.07
+DEFECTS_PER_UNIT = 0.06
+DEFECTS_PER_UNIT_SHIFTED = 0.10
+# Defect causes with their weights; a shifted line A adds "Out of round" defects on top.
+CAUSES = (("Scratch", 5), ("Burr", 4), ("Porosity", 2), ("Wrong label", 1), ("Out of round", 1))
 
 OPERATORS = {
     "A": {"Early": "Meier", "Late": "Okafor", "Night": "Silva"},
@@ -75,12 +89,43 @@ def line_rows(line, batches, rng):
                    "%.4f" % diameter, "%.3f" % weight, OPERATORS[line][shift])
 
 
+def poisson(rng, mean):
+    # Knuth's method: enough for the small means of a batch.
+    limit, count, product = 2.718281828459045 ** -mean, 0, rng.random()
+    while product > limit:
+        count += 1
+        product *= rng.random()
+    return count
+
+
+def inspection_rows(line, batches, rng):
+    names = [name for name, _ in CAUSES]
+    weights = [weight for _, weight in CAUSES]
+    for batch in range(1, batches + 1):
+        shifted = line == "A" and batch >= SHIFT_BATCH
+        inspected = rng.randint(*INSPECTED)
+        p = NONCONFORMING_SHIFTED if shifted else NONCONFORMING
+        nonconforming = sum(rng.random() < p for _ in range(inspected))
+        causes = dict.fromkeys(names, 0)
+        for cause in rng.choices(names, weights, k=poisson(rng, DEFECTS_PER_UNIT * inspected)):
+            causes[cause] += 1
+        if shifted:
+            extra = DEFECTS_PER_UNIT_SHIFTED - DEFECTS_PER_UNIT
+            causes["Out of round"] += poisson(rng, extra * inspected)
+        defects = sum(causes.values())
+        main_cause = max(names, key=lambda name: causes[name]) if defects else ""
+        finished = START + (batch - 1) * BATCH_INTERVAL + PARTS_PER_BATCH * PART_INTERVAL
+        yield (finished.strftime("%Y-%m-%d %H:%M"), line, "%s-%04d" % (line, batch),
+               str(inspected), str(nonconforming), str(defects), main_cause)
+
+
 def main():
     here = os.path.dirname(os.path.abspath(__file__))
     parser = argparse.ArgumentParser(description=__doc__.splitlines()[0])
     parser.add_argument("--batches", type=int, default=400, help="batches per line (default 400)")
     parser.add_argument("--seed", type=int, default=20240506)
     parser.add_argument("--out", default=os.path.join(here, "production.csv"))
+    parser.add_argument("--defects-out", default=os.path.join(here, "defects.csv"))
     args = parser.parse_args()
 
     rng = random.Random(args.seed)
@@ -88,6 +133,13 @@ def main():
         out.write("Timestamp,Line,Shift,Batch,Diameter,Weight,Operator\r\n")
         for line in ("A", "B"):
             for row in line_rows(line, args.batches, rng):
+                out.write(",".join(row) + "\r\n")
+    # A generator of its own, so that the production file stays the same byte for byte.
+    rng = random.Random(args.seed + 1)
+    with open(args.defects_out, "w", newline="", encoding="utf-8") as out:
+        out.write("Timestamp,Line,Batch,Inspected,Nonconforming,Defects,Cause\r\n")
+        for line in ("A", "B"):
+            for row in inspection_rows(line, args.batches, rng):
                 out.write(",".join(row) + "\r\n")
 
 

@@ -103,6 +103,14 @@ TEST(Textbook, ChartsReproduceThePublishedLimitsAndSignals) {
          {{1, 0, 21, 6.48, 19.85, 33.22}, {20, 0, 39, 6.48, 19.85, 33.22}},
          "00001111",
          ",6,20|,9,15,21"},
+        // By hand, cbar 1.5: the lower limits 1.5 - k sqrt(1.5) are cut to 0, and so absent.
+        {"C",
+         "Count\n1\n2\n0\n3\n",
+         "ChartType=10\nCountVar=Count\n",
+         1e-6,
+         {{1, 0, 1, 0, 1.5, 5.174235}},
+         "10101111",
+         "|"},
         // ubar 1.93; 1.93 -+ 3 sqrt(1.93/5): 0.07, 3.79; none out.
         {"U",
          "Count,Units\n" + Lines(kComputers, std::vector<double>(20, 5)),

@@ -11,6 +11,44 @@ double Phi(double x) {
     return 0.5 * std::erfc(-x / std::sqrt(2.0));
 }
 
+// P(a, x), by its series below a + 1 and by the continued fraction of Q(a, x) above.
+double LowerGammaRatio(double a, double x) {
+    if (x <= 0)
+        return 0.0;
+    const double front = std::exp(-x + a * std::log(x) - std::lgamma(a));
+    if (x < a + 1) {
+        double term = 1 / a, sum = term;
+        for (int n = 1; n < 1000 && std::fabs(term) > sum * 1e-16; ++n)
+            sum += term *= x / (a + n);
+        return sum * front;
+    }
+    const double tiny = 1e-300;
+    double b = x + 1 - a, c = 1 / tiny, d = 1 / b, h = d;
+    for (int i = 1; i < 1000; ++i) {
+        double an = -i * (i - a);
+        b += 2;
+        d = an * d + b;
+        d = std::fabs(d) < tiny ? tiny : d;
+        c = b + an / c;
+        c = std::fabs(c) < tiny ? tiny : c;
+        d = 1 / d;
+        h *= d * c;
+        if (std::fabs(d * c - 1) < 1e-16)
+            break;
+    }
+    return 1 - front * h;
+}
+
+// A start for Newton's method: the normal quantile to about 4.5e-4 (a rational approximation
+// in sqrt(-2 ln q)).
+double RoughNormalQuantile(double p) {
+    double q = p < 0.5 ? p : 1 - p;
+    double t = std::sqrt(-2 * std::log(q));
+    double z = t - (2.515517 + t * (0.802853 + t * 0.010328)) /
+                       (1 + t * (1.432788 + t * (0.189269 + t * 0.001308)));
+    return p < 0.5 ? -z : z;
+}
+
 constexpr double kPi = 3.14159265358979323846;
 
 double SimpsonWeight(size_t i, size_t last) {
@@ -68,6 +106,34 @@ double ComputeC4(long n) {
     if (n < 2)
         return 0.0;
     return std::sqrt(2.0 / (n - 1)) * std::exp(std::lgamma(n / 2.0) - std::lgamma((n - 1) / 2.0));
+}
+
+double NormalCdf(double x) {
+    return Phi(x);
+}
+
+double ChiSquareQuantile(double p, double degrees) {
+    if (!(p > 0 && p < 1 && degrees > 0))
+        return std::nan("");
+    const double a = degrees / 2, w = 2 / (9 * degrees);
+    double x = degrees * std::pow(1 - w + RoughNormalQuantile(p) * std::sqrt(w), 3);
+    double low = 0, high = std::fmax(x, 1.0);
+    while (LowerGammaRatio(a, high / 2) < p)
+        high *= 2;
+    if (!(x > low && x < high))
+        x = high / 2;
+    for (int i = 0; i < 200; ++i) {
+        double error = LowerGammaRatio(a, x / 2) - p;
+        (error < 0 ? low : high) = x;
+        double density = std::exp((a - 1) * std::log(x / 2) - x / 2 - std::lgamma(a)) / 2;
+        double next = x - error / density;
+        if (!(next > low && next < high))
+            next = (low + high) / 2;
+        if (std::fabs(next - x) <= 1e-12 * x)
+            return next;
+        x = next;
+    }
+    return x;
 }
 
 } // namespace refsrv

@@ -1,16 +1,27 @@
 // The computed chart: the samples with their measures, the centre lines and the sigma estimate
 // from the phase-I samples, and the control (3 sigma) and warning (2 sigma) limits of every
-// sample, which depend on its size.
+// sample, which depend on its size (and, for EWMA and moving averages, on its place).
 //
-//   XBar & R   X: mean of the sample;  R: its range;    sigma = mean of R/d2(n)
-//   XBar & S   X: mean of the sample;  S: its standard deviation (n-1); sigma = mean of S/c4(n)
-//   Indiv & MR X: the observation;     R: |X - previous X| (none for the first); sigma =
-//   MRbar/d2(2)
-// over the phase-I samples that have the statistic. The X centre line is the mean of the
-// phase-I observations. X limits are centre +- k sigma/sqrt(n); R limits (d2 +- k d3) sigma
-// around d2 sigma, S limits (c4 +- k sqrt(1 - c4^2)) sigma around c4 sigma, a lower limit below
-// zero being cut to zero. A lower R limit that is cut for every sample size in the chart counts
-// as absent.
+// Variables charts (sigma from the phase-I samples that have the dispersion statistic):
+//   XBar & R, & S, & V square  X: sample mean; R: range, S: sd (n-1), V: variance S^2;
+//                              sigma = mean R/d2(n), mean S/c4(n), sqrt(mean S^2)
+//   Indiv & MR, & MS           X: observation; MR |X - previous X|, MS the sd of the last
+//                              `span` observations; sigma = mean MR/d2(2), mean MS/c4(w)
+//   Moving average, EWMA       X: the mean of the last `span` sample means, or
+//                              z = lambda mean + (1 - lambda) z-1 from the centre line
+//   CuSum                      X: C+ when C+ >= C-, else -C-, of the standardised sample means
+// Charts 5 to 9 of single observations take the moving range as their dispersion statistic.
+// The X centre line is the mean of the phase-I observations (0 on a CuSum chart). X limits are
+// centre +- k times the standard error of the X measure; R limits (d2 +- k d3) sigma, S and MS
+// limits (c4 +- k sqrt(1 - c4^2)) sigma, V limits sigma^2 chi2(n-1, tail)/(n-1) with the normal
+// tail areas of k sigma. A lower limit below zero is cut to zero.
+//
+// Attribute charts (one case per sample; n_i its size): C c +- k sqrt(cbar); U u +- k
+// sqrt(ubar/n_i); P p +- k sqrt(pbar(1 - pbar)/n_i); Np count +- k sqrt(n pbar(1 - pbar)), with
+// the lower limit cut to 0 and P's upper to 1. The Pareto chart has one sample per category,
+// most frequent first: X its count, R the cumulative percentage; it has no limits.
+//
+// A limit cut for every sample, or missing for the chart type, counts as absent.
 #pragma once
 
 #include <cstdint>
@@ -25,9 +36,11 @@ namespace refsrv {
 struct Sample {
     uint32_t firstRow; // within the view
     uint32_t rows;
-    uint32_t n; // observations that carry a number
+    uint32_t n; // observations that carry a number (a category: its cases)
+    uint32_t m; // observations behind the dispersion statistic
     double x;
     double r;
+    double xError; // standard error of x, the unit of its limits and the runs tests' zones
 };
 
 struct Limits {
@@ -35,10 +48,14 @@ struct Limits {
     double upper;
 };
 
+// The dispersion chart for one statistic size, in units of sigma (of sigma^2 for variances).
 struct SizeConstants {
-    double center; // of the R (or S, or MR) chart, in units of sigma
-    double spread; // sd of the statistic, in units of sigma
+    double center;
+    Limits control;
+    Limits warning;
 };
+
+enum class Dispersion { kRange, kStdDev, kVariance, kMovingRange, kMovingStdDev, kNone };
 
 class ChartModel {
 public:
@@ -55,25 +72,30 @@ public:
     Limits XLimits(size_t sample, double k) const;
     Limits RLimits(size_t sample, double k) const;
     double RCenter(size_t sample) const;
-    // The sigma of the sample's X measure, the unit of the runs tests' zones.
-    double XSigma(size_t sample) const;
-    bool RLowerAbsent(double k) const noexcept { return k >= 3 ? m_rNoLower3 : m_rNoLower2; }
+    double XSigma(size_t sample) const { return m_samples[sample].xError; }
+    // [X lower, X upper, R lower, R upper] absent, for k.
+    bool Absent(int limit, double k) const noexcept { return m_absent[k >= 3 ? 0 : 1][limit]; }
 
 private:
     void Group(const TableView& view);
     void Measure(const TableView& view);
+    void MovingStdDev(Sample& s, std::vector<double>& window, size_t index) const;
     void Estimate();
-    const SizeConstants& ConstantsFor(uint32_t n);
-    long StatisticSize(const Sample& s) const noexcept;
+    void Smooth();
+    void CountAttributes(const TableView& view);
+    void RankCategories(const TableView& view);
+    void FindAbsentLimits();
+    const SizeConstants& ConstantsFor(uint32_t m);
 
     ChartOptions m_options;
+    Dispersion m_dispersion = Dispersion::kNone;
     std::vector<Sample> m_samples;
     double m_center = 0;
     double m_sigma = 0;
+    double m_rScale = 0; // sigma, or sigma^2 for variances
     size_t m_phaseI = 0;
-    std::vector<SizeConstants> m_constants; // by subgroup size; NaN until needed
-    bool m_rNoLower3 = true;
-    bool m_rNoLower2 = true;
+    std::vector<SizeConstants> m_constants; // by statistic size; NaN until needed
+    bool m_absent[2][4] = {};               // control, warning
 };
 
 } // namespace refsrv

@@ -26,7 +26,8 @@ std::wstring ChartServer::Label(size_t sample) const {
 
 std::wstring ChartServer::Key(size_t sample) const {
     const Sample& s = m_model->Samples()[sample];
-    long column = m_model->Options().subgroupColumn;
+    const ChartOptions& o = m_model->Options();
+    long column = o.chartType == kPareto ? o.categoryColumn : o.subgroupColumn;
     if (column < 0)
         return std::to_wstring(s.firstRow + 1);
     return m_view.table->Display(m_view.first + s.firstRow, static_cast<size_t>(column));
@@ -157,31 +158,31 @@ HRESULT ChartServer::raw_RUpperWarningLimit(long sample, double* result) {
     return Give(result, [&] { return m_model->RLimits(Index(sample), 2).upper; });
 }
 
-// The X chart has both limits everywhere, and so has the upper side of the R chart; only the
-// R chart's lower limits can be absent (cut to zero for every sample size in the chart).
+// A limit is absent when the chart type has none, or when it is cut to its bound (zero, or one
+// for a fraction) for every sample.
 HRESULT ChartServer::raw_XNoLowerControlLimit(long* result) {
-    return Give(result, [] { return 0L; });
+    return Give(result, [&] { return long(m_model->Absent(0, 3)); });
 }
 HRESULT ChartServer::raw_XNoUpperControlLimit(long* result) {
-    return Give(result, [] { return 0L; });
+    return Give(result, [&] { return long(m_model->Absent(1, 3)); });
 }
 HRESULT ChartServer::raw_RNoLowerControlLimit(long* result) {
-    return Give(result, [&] { return m_model->RLowerAbsent(3) ? 1L : 0L; });
+    return Give(result, [&] { return long(m_model->Absent(2, 3)); });
 }
 HRESULT ChartServer::raw_RNoUpperControlLimit(long* result) {
-    return Give(result, [] { return 0L; });
+    return Give(result, [&] { return long(m_model->Absent(3, 3)); });
 }
 HRESULT ChartServer::raw_XNoLowerWarningLimit(long* result) {
-    return Give(result, [] { return 0L; });
+    return Give(result, [&] { return long(m_model->Absent(0, 2)); });
 }
 HRESULT ChartServer::raw_XNoUpperWarningLimit(long* result) {
-    return Give(result, [] { return 0L; });
+    return Give(result, [&] { return long(m_model->Absent(1, 2)); });
 }
 HRESULT ChartServer::raw_RNoLowerWarningLimit(long* result) {
-    return Give(result, [&] { return m_model->RLowerAbsent(2) ? 1L : 0L; });
+    return Give(result, [&] { return long(m_model->Absent(2, 2)); });
 }
 HRESULT ChartServer::raw_RNoUpperWarningLimit(long* result) {
-    return Give(result, [] { return 0L; });
+    return Give(result, [&] { return long(m_model->Absent(3, 2)); });
 }
 
 HRESULT ChartServer::EnumConnectionPoints(IEnumConnectionPoints** out) {

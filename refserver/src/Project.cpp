@@ -50,6 +50,9 @@ public:
         Check();
         if (!m_runsTestsGiven)
             m_options.runs.enabled = RunsTestsFromGeneral();
+        if (m_options.chartType == kPareto)
+            m_options.runs.enabled = 0; // a ranking has no order in time to test
+
         return m_options;
     }
 
@@ -72,6 +75,14 @@ private:
         if (!ParseDouble(entry.value, value))
             Bad(Format(L"%ls is \"%ls\", which is not a number", entry.key.c_str(),
                        entry.value.c_str()));
+        return value;
+    }
+
+    template <typename Ok> double Real(const IniEntry& entry, const wchar_t* range, Ok ok) const {
+        double value = Real(entry);
+        if (!std::isfinite(value) || !ok(value))
+            Bad(Format(L"%ls is \"%ls\"; it must be a number %ls", entry.key.c_str(),
+                       entry.value.c_str(), range));
         return value;
     }
 
@@ -133,23 +144,75 @@ private:
             {L"RunLengthZoneC", [&] { r.zoneC = Integer(e, 1, many); }},
             {L"RunLengthBeyondC", [&] { r.beyondC = Integer(e, 1, many); }},
             {L"SampleAddedEvents", [&] { o.sampleAddedEvents = Integer(e, 0, 1) != 0; }},
+            {L"Span", [&] { o.span = Integer(e, 2, kMaxSpan); }},
+            {L"Lambda",
+             [&] {
+                 o.lambda =
+                     Real(e, L"above 0 and at most 1", [](double v) { return v > 0 && v <= 1; });
+             }},
+            {L"CusumK",
+             [&] { o.cusumK = Real(e, L"of 0 or more", [](double v) { return v >= 0; }); }},
+            {L"CusumH", [&] { o.cusumH = Real(e, L"above 0", [](double v) { return v > 0; }); }},
+            {L"CountVar", [&] { o.countColumn = static_cast<long>(Variable(e)); }},
+            {L"SizeVar", [&] { o.sizeColumn = static_cast<long>(Variable(e)); }},
+            {L"CategoryVar", [&] { o.categoryColumn = static_cast<long>(Variable(e)); }},
         };
         for (const auto& [key, set] : setters)
             if (EqualNoCase(e.key, key)) {
                 set();
+                m_given.push_back(key);
                 return;
             }
         Bad(Format(L"the key \"%ls\" is not one of the server's options", e.key.c_str()));
     }
 
+    bool Given(const wchar_t* key) const {
+        for (const wchar_t* given : m_given)
+            if (EqualNoCase(given, key))
+                return true;
+        return false;
+    }
+
+    // A key that the chart type does not use is refused rather than ignored: it is most likely
+    // a project written for another chart type.
+    void CheckKeysFitChart() const {
+        struct Scope {
+            const wchar_t* key;
+            long first, last;
+            const wchar_t* charts;
+        };
+        const wchar_t* variables = L"variables charts (ChartType 0 to 9)";
+        const Scope scopes[] = {
+            {L"ObservationVar", kXBarR, kCusum, variables},
+            {L"SubgroupSize", kXBarR, kCusum, variables},
+            {L"SubgroupVar", kXBarR, kCusum, variables},
+            {L"LowerSpecLimit", kXBarR, kCusum, variables},
+            {L"UpperSpecLimit", kXBarR, kCusum, variables},
+            {L"SpecLimitType", kXBarR, kCusum, variables},
+            {L"Span", kIndivMS, kMovingAverageS, L"ChartType 4 to 6"},
+            {L"Lambda", kEwmaR, kEwmaS, L"EWMA charts (ChartType 7 and 8)"},
+            {L"CusumK", kCusum, kCusum, L"the CuSum chart (ChartType 9)"},
+            {L"CusumH", kCusum, kCusum, L"the CuSum chart (ChartType 9)"},
+            {L"CountVar", kCChart, kPareto, L"attribute and Pareto charts (ChartType 10 to 14)"},
+            {L"SizeVar", kUChart, kNpChart, L"U, P and Np charts (ChartType 11 to 13)"},
+            {L"CategoryVar", kPareto, kPareto, L"the Pareto chart (ChartType 14)"},
+        };
+        long type = m_options.chartType;
+        for (const Scope& s : scopes)
+            if ((type < s.first || type > s.last) && Given(s.key))
+                Bad(Format(L"%ls applies only to %ls, not to ChartType %ld", s.key, s.charts,
+                           type));
+    }
+
     void Check() {
         ChartOptions& o = m_options;
+        CheckKeysFitChart();
+        if (IsAttributeChart(o.chartType) || o.chartType == kPareto) {
+            CheckCounts();
+            return;
+        }
         if (!m_observationGiven)
             Bad(L"ObservationVar, the variable that holds the observations, is missing");
-        if (o.chartType != kXBarR && o.chartType != kXBarS && o.chartType != kIndividuals)
-            Bad(Format(L"ChartType %ld is not supported; the server charts 0 (XBar & R), "
-                       L"1 (XBar & S) and 3 (Indiv & Moving Range)",
-                       o.chartType));
         CheckSubgroups();
         CheckSpecLimits();
         const RunRules& r = o.runs;
@@ -159,18 +222,34 @@ private:
             Bad(L"RunLengthZoneB is larger than WindowZoneB");
     }
 
+    void CheckCounts() {
+        ChartOptions& o = m_options;
+        if (o.chartType == kPareto) {
+            if (o.categoryColumn < 0)
+                Bad(L"CategoryVar, the variable that holds the categories, is missing");
+            o.observationColumn = static_cast<size_t>(o.categoryColumn);
+        } else {
+            if (o.countColumn < 0)
+                Bad(L"CountVar, the variable that holds the counts, is missing");
+            if (o.chartType != kCChart && o.sizeColumn < 0)
+                Bad(L"SizeVar, the variable that holds the sample sizes, is missing");
+            o.observationColumn = static_cast<size_t>(o.countColumn);
+        }
+        o.subgroupSize = 1;
+    }
+
     void CheckSubgroups() {
         ChartOptions& o = m_options;
-        if (o.chartType == kIndividuals) {
+        if (o.chartType == kIndividuals || o.chartType == kIndivMS) {
             if (o.subgroupColumn >= 0 || (m_sizeGiven && o.subgroupSize != 1))
-                Bad(L"an Indiv & Moving Range chart takes every case as its own sample: leave out "
-                    L"SubgroupVar, and SubgroupSize or set it to 1");
+                Bad(L"an individuals chart (ChartType 3 or 4) takes every case as its own "
+                    L"sample: leave out SubgroupVar, and SubgroupSize or set it to 1");
             o.subgroupSize = 1;
             return;
         }
         if (o.subgroupColumn >= 0 && m_sizeGiven)
             Bad(L"give either SubgroupSize or SubgroupVar, not both");
-        if (o.subgroupColumn < 0 && o.subgroupSize < 2)
+        if (o.subgroupColumn < 0 && o.subgroupSize < 2 && o.chartType <= kXBarV)
             Bad(L"SubgroupSize must be 2 or more for an XBar chart");
     }
 
@@ -220,6 +299,7 @@ private:
     bool m_sizeGiven = false;
     bool m_specTypeGiven = false;
     bool m_runsTestsGiven = false;
+    std::vector<const wchar_t*> m_given; // the keys read, as the setters spell them
 };
 
 } // namespace

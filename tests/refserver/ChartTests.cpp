@@ -19,33 +19,6 @@ using namespace refsrv;
 
 namespace {
 
-// A CSV and a QCP text in a fresh folder, run through application, analysis and dialog.
-struct Chart {
-    TempDir dir;
-    VELTRIUM::_AnalysisPtr analysis;
-    _IQCVChartsPtr server;
-    long samples = 0;
-    HRESULT hr = S_OK; // of Run; on failure `error` says why
-    std::string error;
-
-    Chart(const std::string& csv, const std::string& qcp) {
-        VELTRIUM::_ApplicationPtr application;
-        EXPECT_EQ(S_OK, CreateRefApplication(nullptr, &application));
-        analysis = application->Analysis(kRefQCAnalysisType,
-                                         _variant_t(static_cast<IDispatch*>(OpenSheet(dir, csv))));
-        IDispatchPtr dialog = analysis->GetDialog();
-        const std::wstring project =
-            qcp.empty() ? zavtest::Wide(dir / "missing.qcp") : WriteFile(dir, "chart.qcp", qcp);
-        zav::SetPropertyByName(dialog, L"DropProjectFile", _variant_t(project.c_str()));
-        hr = analysis->raw_Run(&samples);
-        error = ErrorText();
-        _variant_t chart;
-        if (SUCCEEDED(hr) && SUCCEEDED(zav::GetPropertyByName(dialog, L"ChartServer", &chart)))
-            server = _IQCVChartsPtr(V_DISPATCH(&chart)); // takes a reference of its own
-    }
-    IRefChartPtr Details() const { return IRefChartPtr(server); }
-};
-
 // Eight subgroups of five of "Part,Diameter". By hand, with the published constants for n = 5
 // (d2 = 2.326, d3 = 0.864):
 //   means 11 11 11 11 13 12.2 11 11, ranges 4 2 2 2 2 6 0 2; phase I = S1..S4: Xbarbar 11,
@@ -328,11 +301,23 @@ TEST(ChartServer, BadProjectsAreRefusedWithTheFileTheKeyAndTheProblem) {
         {"[REFSERVER]\nObservationVar=Diamter\n", "\"Diamter\""},
         {d + "SubgroupVar=Lot\n", "SubgroupVar names the variable \"Lot\""},
         {d + "SubgroupSise=5\n", "\"SubgroupSise\" is not one of"},
-        {d + "ChartType=9\n", "ChartType 9 is not supported"},
+        {d + "ChartType=15\n", "ChartType is \"15\"; it must be a whole number from 0 to 14"},
         {d + "SpecLimitType=4\nUpperSpecLimit=3\n", "SpecLimitType 4 needs LowerSpecLimit alone"},
         {d + "RunsTests=1,7\n", "RunsTests is \"1,7\""},
         {"[REFSERVER]\nChartType=0\n", "ObservationVar, the variable that holds"},
         {"[GENERAL]\nSampleVar=1\n", "has no section [REFSERVER]"},
+        {d + "ChartType=5\nSpan=1\n", "Span is \"1\"; it must be a whole number from 2 to 100"},
+        {d + "ChartType=7\nLambda=0\n", "Lambda is \"0\"; it must be a number above 0 and at"},
+        {d + "ChartType=9\nCusumK=-1\n", "CusumK is \"-1\"; it must be a number of 0 or more"},
+        {d + "ChartType=9\nCusumH=0\n", "CusumH is \"0\"; it must be a number above 0"},
+        {d + "Span=4\n", "Span applies only to ChartType 4 to 6, not to ChartType 0"},
+        {d + "ChartType=10\n", "ObservationVar applies only to variables charts"},
+        {"[REFSERVER]\nChartType=10\nCountVar=Defects\n",
+         "CountVar names the variable \"Defects\""},
+        {"[REFSERVER]\nChartType=12\nCountVar=Part\n", "SizeVar, the variable that holds the"},
+        {"[REFSERVER]\nChartType=10\nCountVar=Part\nUpperSpecLimit=3\n",
+         "UpperSpecLimit applies only"},
+        {"[REFSERVER]\nChartType=14\nCountVar=Part\n", "CategoryVar, the variable that holds"},
     };
     for (const auto& [qcp, problem] : rows) {
         Chart chart(kXBarRCsv, qcp);
@@ -340,6 +325,17 @@ TEST(ChartServer, BadProjectsAreRefusedWithTheFileTheKeyAndTheProblem) {
         EXPECT_TRUE(chart.error.find(problem) != std::string::npos &&
                     chart.error.find("chart.qcp") != std::string::npos)
             << chart.error;
+    }
+    // Counts that make no sample, found in the data rather than the project.
+    const std::pair<std::string, const char*> counts[] = {
+        {"ChartType=12\nCountVar=Diameter\nSizeVar=Part\n",
+         "Case 1 has the count 10 and the size 1"},
+        {"ChartType=13\nCountVar=Part\nSizeVar=Diameter\n",
+         "Case 2 has the size 12, another than the 10"}};
+    for (const auto& [keys, problem] : counts) {
+        Chart chart(kXBarRCsv, "[REFSERVER]\n" + keys);
+        EXPECT_EQ(bad, chart.hr);
+        EXPECT_NE(std::string::npos, chart.error.find(problem)) << chart.error;
     }
     Chart missing(kXBarRCsv, "");
     EXPECT_EQ(HRESULT_FROM_WIN32(ERROR_FILE_NOT_FOUND), missing.hr);

@@ -14,4 +14,20 @@ _SpreadsheetPtr OpenSheet(const TempDir& dir, const std::string& csv) {
     return sheet;
 }
 
+Chart::Chart(const std::string& csv, const std::string& qcp) {
+    VELTRIUM::_ApplicationPtr application;
+    EXPECT_EQ(S_OK, CreateRefApplication(nullptr, &application));
+    analysis = application->Analysis(kRefQCAnalysisType,
+                                     _variant_t(static_cast<IDispatch*>(OpenSheet(dir, csv))));
+    IDispatchPtr dialog = analysis->GetDialog();
+    const std::wstring project =
+        qcp.empty() ? zavtest::Wide(dir / "missing.qcp") : WriteFile(dir, "chart.qcp", qcp);
+    zav::SetPropertyByName(dialog, L"DropProjectFile", _variant_t(project.c_str()));
+    hr = analysis->raw_Run(&samples);
+    error = ErrorText();
+    _variant_t chart;
+    if (SUCCEEDED(hr) && SUCCEEDED(zav::GetPropertyByName(dialog, L"ChartServer", &chart)))
+        server = _IQCVChartsPtr(V_DISPATCH(&chart)); // takes a reference of its own
+}
+
 } // namespace reftest

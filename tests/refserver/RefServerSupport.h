@@ -1,5 +1,5 @@
 // What the reference server's tests share: files in a temporary folder, the spreadsheet of a CSV
-// text, and the description that the server's error information gives.
+// text, the description that the server's error information gives, and a chart run.
 #pragma once
 
 #include <gtest/gtest.h>
@@ -24,5 +24,18 @@ std::wstring WriteFile(const TempDir& dir, const std::string& name, const std::s
 inline constexpr auto ErrorText = &zavtest::ThreadErrorDescription;
 // The spreadsheet of `csv`, written to data.csv in the folder.
 _SpreadsheetPtr OpenSheet(const TempDir& dir, const std::string& csv);
+
+// A CSV and a QCP text in a fresh folder, run through application, analysis and dialog.
+struct Chart {
+    TempDir dir;
+    VELTRIUM::_AnalysisPtr analysis;
+    _IQCVChartsPtr server;
+    long samples = 0;
+    HRESULT hr = S_OK; // of Run; on failure `error` says why
+    std::string error;
+
+    Chart(const std::string& csv, const std::string& qcp);
+    IRefChartPtr Details() const { return IRefChartPtr(server); }
+};
 
 } // namespace reftest

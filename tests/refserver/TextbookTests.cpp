@@ -1,0 +1,275 @@
+// The time-weighted, attribute and Pareto charts against published worked examples (their data
+// reproduce the books' printed centre lines before the limits count), and against small data
+// sets worked by hand where no published example is at hand; the chi-square quantiles against
+// the printed tables.
+#include <gtest/gtest.h>
+#include <algorithm>
+#include <array>
+#include <cmath>
+#include <string>
+#include <vector>
+
+#include "RefServerSupport.h"
+#include "ChartConstants.h"
+
+using namespace reftest;
+
+namespace {
+
+// "1\n2\n..." of the values, or "a,b\n" pairs of each value and the matching entry of `other`.
+std::string Lines(const std::vector<double>& values, const std::vector<double>& other = {}) {
+    std::string text;
+    char line[64];
+    for (size_t i = 0; i < values.size(); ++i) {
+        snprintf(line, sizeof line, other.empty() ? "%g\n" : "%g,%g\n", values[i],
+                 other.empty() ? 0.0 : other[i]);
+        text += line;
+    }
+    return text;
+}
+
+// Nonconforming cans in 30 samples of 50 (sum 347, printed pbar 0.2313).
+const std::vector<double> kCans = {12, 15, 8, 10, 4,  7,  16, 9,  14, 10, 5,  6, 17, 12, 22,
+                                   8,  10, 5, 13, 11, 20, 18, 24, 15, 9,  12, 7, 13, 9,  6};
+// Nonconformities on 26 samples of 100 circuit boards (sum 516, printed cbar 19.85).
+const std::vector<double> kBoards = {21, 24, 16, 12, 15, 5,  28, 20, 31, 25, 20, 24, 16,
+                                     19, 10, 17, 13, 22, 18, 39, 30, 24, 16, 19, 17, 15};
+// Nonconformities on 20 samples of 5 computers (sum 193, printed ubar 1.93).
+const std::vector<double> kComputers = {10, 12, 8, 14, 10, 16, 11, 7,  10, 15,
+                                        9,  5,  7, 11, 12, 6,  8,  10, 7,  5};
+// Thirty observations, the first twenty from a process at mean 10 and sigma 1, the last ten
+// shifted up one sigma, the books' data for the CuSum, EWMA and moving-average charts.
+const std::vector<double> kShift = {9.45,  7.99,  9.29,  11.66, 12.16, 10.18, 8.04,  11.46,
+                                    9.20,  10.34, 9.03,  11.47, 10.51, 9.40,  10.08, 9.37,
+                                    10.62, 10.31, 8.52,  10.84, 10.90, 9.33,  12.29, 11.50,
+                                    10.60, 11.08, 10.38, 11.62, 11.31, 10.52};
+
+// The books chart kShift against the known mean 10 and sigma 1. The server estimates them from
+// its phase-I samples, so sample 1 (the only phase-I sample) is the pair 10 -+ d with d =
+// d2(2)/sqrt(2): mean 10, sigma = 2d/d2(2) = sqrt(2), a pair's mean has sigma 1; every book value
+// follows as a pair (x, x), book period i being sample i + 1.
+std::string ShiftCsv() {
+    std::string csv = "x\n10.797884561\n9.202115439\n";
+    for (double x : kShift)
+        csv += Lines({x, x});
+    return csv;
+}
+
+struct Row {
+    const char* chart;
+    std::string csv;
+    std::string qcp; // the section [REFSERVER]
+    double tolerance;
+    // Sample (from 1), part (0 X, 1 R), measure, lower limit, centre, upper limit; NaN: not
+    // checked.
+    std::vector<std::array<double, 6>> probes;
+    std::string flags;  // the eight absent-limit flags, X control and warning, then R
+    std::string alarms; // samples outside the control limits | outside only the warning limits
+};
+
+// The samples outside their control limits | outside only their warning limits, as ",1,2,|,3,",
+// from the server's own limits; the run's out-of-control events agree.
+std::string Alarms(const Chart& c) {
+    const _IQCVChartsPtr& s = c.server;
+    std::string alarms[2];
+    for (long i = 0; i < c.samples; ++i) {
+        const double x = s->XMeasure(i), r = s->RMeasure(i);
+        if (x < s->XLowerControlLimit(i) || x > s->XUpperControlLimit(i) ||
+            r < s->RLowerControlLimit(i) || r > s->RUpperControlLimit(i))
+            alarms[0] += "," + std::to_string(i + 1);
+        else if (x < s->XLowerWarningLimit(i) || x > s->XUpperWarningLimit(i) ||
+                 r < s->RLowerWarningLimit(i) || r > s->RUpperWarningLimit(i))
+            alarms[1] += "," + std::to_string(i + 1);
+    }
+    s->PutEnableSampleOutOfControlEvent(VARIANT_TRUE);
+    s->Launch(0);
+    RefRunStatistics stats{};
+    c.Details()->GetRunStatistics(&stats);
+    EXPECT_EQ(long(std::count(alarms[0].begin(), alarms[0].end(), ',')), stats.outOfControlEvents);
+    return alarms[0] + "|" + alarms[1];
+}
+
+} // namespace
+
+TEST(Textbook, ChartsReproduceThePublishedLimitsAndSignals) {
+    const double _ = NAN;
+    const std::string shift = ShiftCsv(), x = "ObservationVar=x\n";
+    const Row rows[] = {
+        // cbar 19.85; 19.85 -+ 3 sqrt(19.85): 6.48, 33.22; boards 6 and 20 out.
+        {"C",
+         "Count\n" + Lines(kBoards),
+         "ChartType=10\nCountVar=Count\n",
+         0.01,
+         {{1, 0, 21, 6.48, 19.85, 33.22}, {20, 0, 39, 6.48, 19.85, 33.22}},
+         "00001111",
+         ",6,20|,9,15,21"},
+        // By hand, cbar 1.5: the lower limits 1.5 - k sqrt(1.5) are cut to 0, and so absent.
+        {"C",
+         "Count\n1\n2\n0\n3\n",
+         "ChartType=10\nCountVar=Count\n",
+         1e-6,
+         {{1, 0, 1, 0, 1.5, 5.174235}},
+         "10101111",
+         "|"},
+        // ubar 1.93; 1.93 -+ 3 sqrt(1.93/5): 0.07, 3.79; none out.
+        {"U",
+         "Count,Units\n" + Lines(kComputers, std::vector<double>(20, 5)),
+         "ChartType=11\nCountVar=Count\nSizeVar=Units\n",
+         0.005,
+         {{1, 0, 2, 0.07, 1.93, 3.79}, {6, 0, 3.2, 0.07, 1.93, 3.79}},
+         "00001111",
+         "|,6"},
+        // pbar 0.2313; 0.2313 -+ 3 sqrt(pbar(1 - pbar)/50): 0.0524, 0.4102; 15 and 23 out.
+        {"P",
+         "Bad,Cans\n" + Lines(kCans, std::vector<double>(30, 50)),
+         "ChartType=12\nCountVar=Bad\nSizeVar=Cans\nPhaseISamples=30\n",
+         0.00005,
+         {{15, 0, 0.44, 0.0524, 0.2313, 0.4102}, {23, 0, 0.48, 0.0524, 0.2313, 0.4102}},
+         "00001111",
+         ",15,23|,5,11,18,21,22"},
+        // The same as np: n pbar 11.57, limits 50 times the P chart's: 2.62, 20.51.
+        {"Np",
+         "Bad,Cans\n" + Lines(kCans, std::vector<double>(30, 50)),
+         "ChartType=13\nCountVar=Bad\nSizeVar=Cans\n",
+         0.005,
+         {{15, 0, 22, 2.62, 11.57, 20.51}, {5, 0, 4, 2.62, 11.57, 20.51}},
+         "00001111",
+         ",15,23|,5,11,18,21,22"},
+        // Printed tabular CuSum with k = 0.5, h = 5: C-3 = 1.77, C+28 = 4.47, C+29 = 5.28 (the
+        // signal), C+30 = 5.30.
+        {"CuSum",
+         shift,
+         x + "ChartType=9\nSubgroupSize=2\nPhaseISamples=1\n",
+         0.005,
+         {{4, 0, -1.77, -5, 0, 5},
+          {29, 0, 4.47, -5, 0, 5},
+          {30, 0, 5.28, _, _, _},
+          {31, 0, 5.30, _, _, _}},
+         "00111111",
+         ",30,31|"},
+        // Printed EWMA with lambda 0.1: z1 = 9.945, z2 = 9.7495, z29 = 10.6468. By hand, at
+        // sample j: 10 -+ 3 sqrt(0.1/1.9 (1 - 0.81^j)): j = 2 10 -+ 0.4036, j = 30 10 -+ 0.6876;
+        // warnings (2 sigma) at book periods 26, 28, 29, 30.
+        {"EWMA",
+         shift,
+         x + "ChartType=7\nSubgroupSize=2\nPhaseISamples=1\nLambda=0.1\n",
+         0.00005,
+         {{2, 0, 9.945, 9.5964, 10, 10.4036},
+          {3, 0, 9.7495, _, 10, _},
+          {30, 0, 10.6468, 9.3124, 10, 10.6876},
+          {2, 1, 0, 0, 1.5958, 5.2126}},
+         "00001010",
+         "|,27,29,30,31"},
+        // Printed moving averages of span 5: M5 = 10.11 inside 8.66 and 11.34 (10 -+ 3/sqrt 5).
+        // By hand, sample 2 averages the phase-I pair's mean and 9.45: 9.725, 10 -+ 3/sqrt 2.
+        {"MA",
+         shift,
+         x + "ChartType=5\nSubgroupSize=2\nPhaseISamples=1\nSpan=5\n",
+         0.005,
+         {{6, 0, 10.11, 8.66, 10, 11.34}, {2, 0, 9.725, 7.879, 10, 12.121}},
+         "00001010",
+         "|,25,26,27,28,29,30,31"},
+        // By hand, subgroups of 3 (S^2 1 4 3 0 36), phase I the first four: sigma^2 2, centre
+        // 45/12; chi-square with 2 df has the quantile -2 ln(1 - p), so the S^2 limits are
+        // 2 (-ln(1 - tail)) and 2 (-ln tail): control 0.0027016, 13.215452 (tail 0.0013499). X
+        // warning limits 3.75 -+ 1.632993.
+        {"V2",
+         "x\n1\n2\n3\n2\n4\n6\n3\n3\n6\n5\n5\n5\n0\n6\n12\n",
+         x + "ChartType=2\nSubgroupSize=3\nPhaseISamples=4\n",
+         0.000001,
+         {{1, 0, 2, 1.300510, 3.75, 6.199490},
+          {4, 1, 0, 0.0027016, 2, 13.215452},
+          {5, 1, 36, _, _, _}},
+         "00000000",
+         ",4,5|,1"},
+        // By hand, span 3: MS NaN 1.414214 1 2.081666 2 5.859465; sigma = mean MS/c4(w) =
+        // 1.876625 (c4(2) 0.797885, c4(3) 0.886227); centre 3.2 -+ 3 sigma; MS limits (c4 -+
+        // 3 sqrt(1 - c4^2)) sigma, the lower one cut.
+        {"MS",
+         "x\n1\n3\n2\n6\n4\n15\n",
+         x + "ChartType=4\nSpan=3\nPhaseISamples=5\n",
+         0.000005,
+         {{1, 0, 1, -2.429875, 3.2, 8.829875},
+          {2, 1, 1.414214, 0, 1.497330, 4.891077},
+          {4, 1, 2.081666, 0, 1.663116, 4.271163}},
+         "00001010",
+         ",6|"},
+    };
+    for (const Row& row : rows) {
+        Chart c(row.csv, "[REFSERVER]\n" + row.qcp);
+        ASSERT_TRUE(c.server) << row.chart << ": " << c.error;
+        const _IQCVChartsPtr& s = c.server;
+        for (const auto& [sample, part, value, lower, centre, upper] : row.probes) {
+            long i = static_cast<long>(sample) - 1;
+            double centreLine = 0;
+            part ? c.Details()->RCenterLine(i, &centreLine)
+                 : c.Details()->XCenterLine(i, &centreLine);
+            const double got[] = {part ? s->RMeasure(i) : s->XMeasure(i),
+                                  part ? s->RLowerControlLimit(i) : s->XLowerControlLimit(i),
+                                  centreLine,
+                                  part ? s->RUpperControlLimit(i) : s->XUpperControlLimit(i)};
+            const double want[] = {value, lower, centre, upper};
+            for (int k = 0; k < 4; ++k) {
+                if (std::isnan(want[k]))
+                    continue;
+                EXPECT_NEAR(want[k], got[k], row.tolerance)
+                    << row.chart << " sample " << sample << " part " << part << " item " << k;
+            }
+        }
+        std::string flags;
+        for (long f :
+             {s->XNoLowerControlLimit(), s->XNoUpperControlLimit(), s->XNoLowerWarningLimit(),
+              s->XNoUpperWarningLimit(), s->RNoLowerControlLimit(), s->RNoUpperControlLimit(),
+              s->RNoLowerWarningLimit(), s->RNoUpperWarningLimit()})
+            flags += std::to_string(f);
+        EXPECT_EQ(row.flags, flags) << row.chart;
+        EXPECT_EQ(row.alarms, Alarms(c)) << row.chart;
+    }
+}
+
+TEST(Textbook, AParetoChartRanksTheCategoriesWithTheirCumulativePercentages) {
+    // By hand: Scratch 5 + 3 = 8, Dent 2 + 4 = 6, Crack 1, Burr 1 (a tie keeps the order of first
+    // appearance); the case without a cause and the one without a count are left out. Total 16:
+    // 50, 87.5, 93.75, 100 percent.
+    Chart c("Cause,Count\nDent,2\nScratch,5\nCrack,1\nScratch,3\nDent,4\n,7\nBurr,1\nScratch,\n",
+            "[REFSERVER]\nChartType=14\nCategoryVar=Cause\nCountVar=Count\nRunsTests=all\n");
+    ASSERT_EQ(4, c.samples) << c.error;
+    const _IQCVChartsPtr& s = c.server;
+    std::string ranked;
+    for (long i = 0; i < c.samples; ++i) {
+        _bstr_t key;
+        c.Details()->SampleKey(i, key.GetAddress());
+        char text[80];
+        snprintf(text, sizeof text, "%s %g %g %g %g|", static_cast<const char*>(key),
+                 s->XMeasure(i), s->RMeasure(i), s->SampleFirstCase(i), s->XUpperControlLimit(i));
+        ranked += text;
+    }
+    EXPECT_EQ("Scratch 8 50 1 nan|Dent 6 87.5 0 nan|Crack 1 93.75 2 nan|Burr 1 100 6 nan|", ranked);
+    EXPECT_EQ(1, s->FindSample(L"2", L"Dent"));
+    EXPECT_EQ(1, s->XNoLowerControlLimit() * s->XNoUpperWarningLimit() * s->RNoUpperControlLimit());
+    s->PutEnableSampleOutOfControlEvent(VARIANT_TRUE);
+    s->PutEnableSampleOutsideWarningLimitsEvent(VARIANT_TRUE);
+    s->PutEnableRunsViolationEvent(VARIANT_TRUE);
+    s->Launch(0);
+    RefRunStatistics stats{};
+    c.Details()->GetRunStatistics(&stats);
+    EXPECT_EQ(0, stats.outOfControlEvents + stats.warningEvents + stats.runsViolationEvents);
+    EXPECT_EQ(4, stats.samplesWalked);
+    // Without a count variable every case counts once.
+    Chart cases("Cause\nB\nA\nA\n", "[REFSERVER]\nChartType=14\nCategoryVar=Cause\n");
+    EXPECT_EQ(2.0, cases.server->XMeasure(0));
+    EXPECT_EQ(1.0, cases.server->SampleFirstCase(0));
+}
+
+TEST(ChartConstants, ChiSquareQuantilesAndC4AgreeWithThePrintedTables) {
+    // Probability below the quantile, degrees of freedom, the printed quantile.
+    const std::array<double, 3> rows[] = {
+        {0.95, 1, 3.841},  {0.05, 1, 0.00393}, {0.95, 10, 18.307},  {0.05, 10, 3.940},
+        {0.99, 4, 13.277}, {0.005, 4, 0.207},  {0.975, 30, 46.979}, {0.995, 100, 140.169}};
+    for (const auto& [p, df, printed] : rows)
+        EXPECT_NEAR(printed, refsrv::ChiSquareQuantile(p, df), printed < 0.01 ? 5e-6 : 5e-4)
+            << p << " " << df;
+    EXPECT_NEAR(0.9515, refsrv::ComputeC4(6), 5e-5);
+    EXPECT_NEAR(0.9650, refsrv::ComputeC4(8), 5e-5);
+    EXPECT_NEAR(0.9869, refsrv::ComputeC4(20), 5e-5);
+}

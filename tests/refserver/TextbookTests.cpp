@@ -6,6 +6,7 @@
 #include <algorithm>
 #include <array>
 #include <cmath>
+#include <sstream>
 #include <string>
 #include <vector>
 
@@ -60,9 +61,9 @@ struct Row {
     std::string csv;
     std::string qcp; // the section [REFSERVER]
     double tolerance;
-    // Sample (from 1), part (0 X, 1 R), measure, lower limit, centre, upper limit; NaN: not
-    // checked.
-    std::vector<std::array<double, 6>> probes;
+    // "sample part value lower centre upper" for each sample looked at (from 1; part X or R; the
+    // control limits; - for a value not checked), '|' between.
+    const char* probes;
     std::string flags;  // the eight absent-limit flags, X control and warning, then R
     std::string alarms; // samples outside the control limits | outside only the warning limits
 };
@@ -92,128 +93,81 @@ std::string Alarms(const Chart& c) {
 } // namespace
 
 TEST(Textbook, ChartsReproduceThePublishedLimitsAndSignals) {
-    const double _ = NAN;
     const std::string shift = ShiftCsv(), x = "ObservationVar=x\n";
     const Row rows[] = {
         // cbar 19.85; 19.85 -+ 3 sqrt(19.85): 6.48, 33.22; boards 6 and 20 out.
-        {"C",
-         "Count\n" + Lines(kBoards),
-         "ChartType=10\nCountVar=Count\n",
-         0.01,
-         {{1, 0, 21, 6.48, 19.85, 33.22}, {20, 0, 39, 6.48, 19.85, 33.22}},
-         "00001111",
-         ",6,20|,9,15,21"},
+        {"C", "Count\n" + Lines(kBoards), "ChartType=10\nCountVar=Count\n", 0.01,
+         "1 X 21 6.48 19.85 33.22|20 X 39 6.48 19.85 33.22", "00001111", ",6,20|,9,15,21"},
         // By hand, cbar 1.5: the lower limits 1.5 - k sqrt(1.5) are cut to 0, and so absent.
-        {"C",
-         "Count\n1\n2\n0\n3\n",
-         "ChartType=10\nCountVar=Count\n",
-         1e-6,
-         {{1, 0, 1, 0, 1.5, 5.174235}},
-         "10101111",
-         "|"},
+        {"C", "Count\n1\n2\n0\n3\n", "ChartType=10\nCountVar=Count\n", 1e-6, "1 X 1 0 1.5 5.174235",
+         "10101111", "|"},
         // ubar 1.93; 1.93 -+ 3 sqrt(1.93/5): 0.07, 3.79; none out.
-        {"U",
-         "Count,Units\n" + Lines(kComputers, std::vector<double>(20, 5)),
-         "ChartType=11\nCountVar=Count\nSizeVar=Units\n",
-         0.005,
-         {{1, 0, 2, 0.07, 1.93, 3.79}, {6, 0, 3.2, 0.07, 1.93, 3.79}},
-         "00001111",
-         "|,6"},
+        {"U", "Count,Units\n" + Lines(kComputers, std::vector<double>(20, 5)),
+         "ChartType=11\nCountVar=Count\nSizeVar=Units\n", 0.005,
+         "1 X 2 0.07 1.93 3.79|6 X 3.2 0.07 1.93 3.79", "00001111", "|,6"},
         // pbar 0.2313; 0.2313 -+ 3 sqrt(pbar(1 - pbar)/50): 0.0524, 0.4102; 15 and 23 out.
-        {"P",
-         "Bad,Cans\n" + Lines(kCans, std::vector<double>(30, 50)),
-         "ChartType=12\nCountVar=Bad\nSizeVar=Cans\nPhaseISamples=30\n",
-         0.00005,
-         {{15, 0, 0.44, 0.0524, 0.2313, 0.4102}, {23, 0, 0.48, 0.0524, 0.2313, 0.4102}},
-         "00001111",
+        {"P", "Bad,Cans\n" + Lines(kCans, std::vector<double>(30, 50)),
+         "ChartType=12\nCountVar=Bad\nSizeVar=Cans\nPhaseISamples=30\n", 0.00005,
+         "15 X 0.44 0.0524 0.2313 0.4102|23 X 0.48 0.0524 0.2313 0.4102", "00001111",
          ",15,23|,5,11,18,21,22"},
         // The same as np: n pbar 11.57, limits 50 times the P chart's: 2.62, 20.51.
-        {"Np",
-         "Bad,Cans\n" + Lines(kCans, std::vector<double>(30, 50)),
-         "ChartType=13\nCountVar=Bad\nSizeVar=Cans\n",
-         0.005,
-         {{15, 0, 22, 2.62, 11.57, 20.51}, {5, 0, 4, 2.62, 11.57, 20.51}},
-         "00001111",
-         ",15,23|,5,11,18,21,22"},
+        {"Np", "Bad,Cans\n" + Lines(kCans, std::vector<double>(30, 50)),
+         "ChartType=13\nCountVar=Bad\nSizeVar=Cans\n", 0.005,
+         "15 X 22 2.62 11.57 20.51|5 X 4 2.62 11.57 20.51", "00001111", ",15,23|,5,11,18,21,22"},
         // Printed tabular CuSum with k = 0.5, h = 5: C-3 = 1.77, C+28 = 4.47, C+29 = 5.28 (the
         // signal), C+30 = 5.30.
-        {"CuSum",
-         shift,
-         x + "ChartType=9\nSubgroupSize=2\nPhaseISamples=1\n",
-         0.005,
-         {{4, 0, -1.77, -5, 0, 5},
-          {29, 0, 4.47, -5, 0, 5},
-          {30, 0, 5.28, _, _, _},
-          {31, 0, 5.30, _, _, _}},
-         "00111111",
+        {"CuSum", shift, x + "ChartType=9\nSubgroupSize=2\nPhaseISamples=1\n", 0.005,
+         "4 X -1.77 -5 0 5|29 X 4.47 -5 0 5|30 X 5.28 - - -|31 X 5.30 - - -", "00111111",
          ",30,31|"},
         // Printed EWMA with lambda 0.1: z1 = 9.945, z2 = 9.7495, z29 = 10.6468. By hand, at
         // sample j: 10 -+ 3 sqrt(0.1/1.9 (1 - 0.81^j)): j = 2 10 -+ 0.4036, j = 30 10 -+ 0.6876;
         // warnings (2 sigma) at book periods 26, 28, 29, 30.
-        {"EWMA",
-         shift,
-         x + "ChartType=7\nSubgroupSize=2\nPhaseISamples=1\nLambda=0.1\n",
-         0.00005,
-         {{2, 0, 9.945, 9.5964, 10, 10.4036},
-          {3, 0, 9.7495, _, 10, _},
-          {30, 0, 10.6468, 9.3124, 10, 10.6876},
-          {2, 1, 0, 0, 1.5958, 5.2126}},
-         "00001010",
-         "|,27,29,30,31"},
+        {"EWMA", shift, x + "ChartType=7\nSubgroupSize=2\nPhaseISamples=1\nLambda=0.1\n", 0.00005,
+         "2 X 9.945 9.5964 10 10.4036|3 X 9.7495 - 10 -|30 X 10.6468 9.3124 10 10.6876|2 R 0 0 "
+         "1.5958 5.2126",
+         "00001010", "|,27,29,30,31"},
         // Printed moving averages of span 5: M5 = 10.11 inside 8.66 and 11.34 (10 -+ 3/sqrt 5).
         // By hand, sample 2 averages the phase-I pair's mean and 9.45: 9.725, 10 -+ 3/sqrt 2.
-        {"MA",
-         shift,
-         x + "ChartType=5\nSubgroupSize=2\nPhaseISamples=1\nSpan=5\n",
-         0.005,
-         {{6, 0, 10.11, 8.66, 10, 11.34}, {2, 0, 9.725, 7.879, 10, 12.121}},
-         "00001010",
-         "|,25,26,27,28,29,30,31"},
+        {"MA", shift, x + "ChartType=5\nSubgroupSize=2\nPhaseISamples=1\nSpan=5\n", 0.005,
+         "6 X 10.11 8.66 10 11.34|2 X 9.725 7.879 10 12.121", "00001010", "|,25,26,27,28,29,30,31"},
         // By hand, subgroups of 3 (S^2 1 4 3 0 36), phase I the first four: sigma^2 2, centre
         // 45/12; chi-square with 2 df has the quantile -2 ln(1 - p), so the S^2 limits are
         // 2 (-ln(1 - tail)) and 2 (-ln tail): control 0.0027016, 13.215452 (tail 0.0013499). X
         // warning limits 3.75 -+ 1.632993.
-        {"V2",
-         "x\n1\n2\n3\n2\n4\n6\n3\n3\n6\n5\n5\n5\n0\n6\n12\n",
-         x + "ChartType=2\nSubgroupSize=3\nPhaseISamples=4\n",
-         0.000001,
-         {{1, 0, 2, 1.300510, 3.75, 6.199490},
-          {4, 1, 0, 0.0027016, 2, 13.215452},
-          {5, 1, 36, _, _, _}},
-         "00000000",
+        {"V2", "x\n1\n2\n3\n2\n4\n6\n3\n3\n6\n5\n5\n5\n0\n6\n12\n",
+         x + "ChartType=2\nSubgroupSize=3\nPhaseISamples=4\n", 0.000001,
+         "1 X 2 1.300510 3.75 6.199490|4 R 0 0.0027016 2 13.215452|5 R 36 - - -", "00000000",
          ",4,5|,1"},
         // By hand, span 3: MS NaN 1.414214 1 2.081666 2 5.859465; sigma = mean MS/c4(w) =
         // 1.876625 (c4(2) 0.797885, c4(3) 0.886227); centre 3.2 -+ 3 sigma; MS limits (c4 -+
         // 3 sqrt(1 - c4^2)) sigma, the lower one cut.
-        {"MS",
-         "x\n1\n3\n2\n6\n4\n15\n",
-         x + "ChartType=4\nSpan=3\nPhaseISamples=5\n",
-         0.000005,
-         {{1, 0, 1, -2.429875, 3.2, 8.829875},
-          {2, 1, 1.414214, 0, 1.497330, 4.891077},
-          {4, 1, 2.081666, 0, 1.663116, 4.271163}},
-         "00001010",
-         ",6|"},
+        {"MS", "x\n1\n3\n2\n6\n4\n15\n", x + "ChartType=4\nSpan=3\nPhaseISamples=5\n", 0.000005,
+         "1 X 1 -2.429875 3.2 8.829875|2 R 1.414214 0 1.497330 4.891077|4 R 2.081666 0 1.663116 "
+         "4.271163",
+         "00001010", ",6|"},
     };
     for (const Row& row : rows) {
         Chart c(row.csv, "[REFSERVER]\n" + row.qcp);
         ASSERT_TRUE(c.server) << row.chart << ": " << c.error;
         const _IQCVChartsPtr& s = c.server;
-        for (const auto& [sample, part, value, lower, centre, upper] : row.probes) {
-            long i = static_cast<long>(sample) - 1;
-            double centreLine = 0;
-            part ? c.Details()->RCenterLine(i, &centreLine)
-                 : c.Details()->XCenterLine(i, &centreLine);
-            const double got[] = {part ? s->RMeasure(i) : s->XMeasure(i),
-                                  part ? s->RLowerControlLimit(i) : s->XLowerControlLimit(i),
-                                  centreLine,
-                                  part ? s->RUpperControlLimit(i) : s->XUpperControlLimit(i)};
-            const double want[] = {value, lower, centre, upper};
-            for (int k = 0; k < 4; ++k) {
-                if (std::isnan(want[k]))
+        std::istringstream probes(row.probes);
+        for (std::string probe; std::getline(probes, probe, '|');) {
+            std::istringstream in(probe);
+            long sample = 0;
+            char part = 0;
+            in >> sample >> part;
+            const long i = sample - 1;
+            const bool r = part == 'R';
+            double centre = 0;
+            r ? c.Details()->RCenterLine(i, &centre) : c.Details()->XCenterLine(i, &centre);
+            for (double got : {r ? s->RMeasure(i) : s->XMeasure(i),
+                               r ? s->RLowerControlLimit(i) : s->XLowerControlLimit(i), centre,
+                               r ? s->RUpperControlLimit(i) : s->XUpperControlLimit(i)}) {
+                std::string want;
+                in >> want;
+                if (want == "-")
                     continue;
-                EXPECT_NEAR(want[k], got[k], row.tolerance)
-                    << row.chart << " sample " << sample << " part " << part << " item " << k;
+                EXPECT_NEAR(std::stod(want), got, row.tolerance) << row.chart << ": " << probe;
             }
         }
         std::string flags;

@@ -16,12 +16,14 @@ of the new ones "Out of round". A batch without defects has no cause.
 
     python3 generate.py                        # writes production.csv and defects.csv here
     python3 generate.py --batches 100000 --out big.csv --defects-out big-defects.csv
+    python3 generate.py --batches 500000 --defects-only --defects-out big-defects.csv
 
 The same seed gives the same file, byte for byte.
 """
 
 import argparse
 import datetime
+import math
 import os
 import random
 
@@ -98,6 +100,17 @@ def poisson(rng, mean):
     return count
 
 
+def binomial(rng, trials, p):
+    # Counts the successes by jumping over the failures between them: a geometric number of
+    # draws per success instead of one per trial.
+    count, at, log_fail = 0, 0, math.log(1.0 - p)
+    while True:
+        at += int(math.log(1.0 - rng.random()) / log_fail) + 1
+        if at > trials:
+            return count
+        count += 1
+
+
 def inspection_rows(line, batches, rng):
     names = [name for name, _ in CAUSES]
     weights = [weight for _, weight in CAUSES]
@@ -105,7 +118,7 @@ def inspection_rows(line, batches, rng):
         shifted = line == "A" and batch >= SHIFT_BATCH
         inspected = rng.randint(*INSPECTED)
         p = NONCONFORMING_SHIFTED if shifted else NONCONFORMING
-        nonconforming = sum(rng.random() < p for _ in range(inspected))
+        nonconforming = binomial(rng, inspected, p)
         causes = dict.fromkeys(names, 0)
         for cause in rng.choices(names, weights, k=poisson(rng, DEFECTS_PER_UNIT * inspected)):
             causes[cause] += 1
@@ -126,14 +139,16 @@ def main():
     parser.add_argument("--seed", type=int, default=20240506)
     parser.add_argument("--out", default=os.path.join(here, "production.csv"))
     parser.add_argument("--defects-out", default=os.path.join(here, "defects.csv"))
+    parser.add_argument("--defects-only", action="store_true", help="write the defects file alone")
     args = parser.parse_args()
 
-    rng = random.Random(args.seed)
-    with open(args.out, "w", newline="", encoding="utf-8") as out:
-        out.write("Timestamp,Line,Shift,Batch,Diameter,Weight,Operator\r\n")
-        for line in ("A", "B"):
-            for row in line_rows(line, args.batches, rng):
-                out.write(",".join(row) + "\r\n")
+    if not args.defects_only:
+        rng = random.Random(args.seed)
+        with open(args.out, "w", newline="", encoding="utf-8") as out:
+            out.write("Timestamp,Line,Shift,Batch,Diameter,Weight,Operator\r\n")
+            for line in ("A", "B"):
+                for row in line_rows(line, args.batches, rng):
+                    out.write(",".join(row) + "\r\n")
     # A generator of its own, so that the production file stays the same byte for byte.
     rng = random.Random(args.seed + 1)
     with open(args.defects_out, "w", newline="", encoding="utf-8") as out:

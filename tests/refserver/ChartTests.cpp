@@ -1,6 +1,7 @@
 // The chart server's numbers against hand computations and published constants, its runs tests,
 // the events of its runs as the library's sink reads them, and the projects it refuses.
 #include <gtest/gtest.h>
+#include <array>
 #include <cmath>
 #include <string>
 #include <tuple>
@@ -348,10 +349,11 @@ TEST(ChartServer, BadProjectsAreRefusedWithTheFileTheKeyAndTheProblem) {
     EXPECT_NE(std::string::npos, large.error.find("Sample 1 (cases 1 to 1001) has 1001 cases"));
 }
 
-TEST(ChartConstants, AgreeWithThePublishedTables) {
+TEST(ChartConstants, AgreeWithThePublishedTablesOfD2D3C4AndChiSquare) {
     const std::tuple<long, double, double, double> rows[] = {
-        {2, 1.128, 0.853, 0.7979}, {3, 1.693, 0.888, 0.8862}, {4, 2.059, 0.880, 0.9213},
-        {5, 2.326, 0.864, 0.9400}, {7, 2.704, 0.833, 0.9594}, {10, 3.078, 0.797, 0.9727},
+        {2, 1.128, 0.853, 0.7979}, {3, 1.693, 0.888, 0.8862},  {4, 2.059, 0.880, 0.9213},
+        {5, 2.326, 0.864, 0.9400}, {6, 2.534, 0.848, 0.9515},  {7, 2.704, 0.833, 0.9594},
+        {8, 2.847, 0.820, 0.9650}, {10, 3.078, 0.797, 0.9727}, {20, 3.735, 0.729, 0.9869},
         {25, 3.931, 0.708, 0.9896}};
     for (auto [n, d2, d3, c4] : rows) {
         EXPECT_NEAR(d2, ComputeD2(n), 0.0005) << n;
@@ -362,6 +364,12 @@ TEST(ChartConstants, AgreeWithThePublishedTables) {
     EXPECT_NEAR(6.483, ComputeD2(1000), 0.002);
     EXPECT_NEAR(1 - 1 / 4000.0, ComputeC4(1000), 1e-6);
     EXPECT_EQ(0.0, ComputeD2(1));
+    // Probability below the quantile, degrees of freedom, the printed chi-square quantile.
+    const std::array<double, 3> quantiles[] = {
+        {0.95, 1, 3.841},  {0.05, 1, 0.00393}, {0.95, 10, 18.307},  {0.05, 10, 3.940},
+        {0.99, 4, 13.277}, {0.005, 4, 0.207},  {0.975, 30, 46.979}, {0.995, 100, 140.169}};
+    for (const auto& [p, df, printed] : quantiles)
+        EXPECT_NEAR(printed, ChiSquareQuantile(p, df), printed < 0.01 ? 5e-6 : 5e-4) << p << df;
 }
 
 TEST(RunsTests, EachFiresAtItsRunLengthAndNotBelow) {

@@ -13,8 +13,8 @@ constexpr double kWidth = 1000, kPartHeight = 260, kLeft = 70, kRight = 80, kTop
 constexpr double kNameHeight = 20, kPlotWidth = kWidth - kLeft - kRight;
 constexpr double kPlotHeight = kPartHeight - kNameHeight - 30;
 // A Pareto chart leaves room below its bars for the category names when they are turned.
-constexpr double kTurnedNamesHeight = 100;
-constexpr size_t kLongestCategory = 22; // characters of a name shown; longer ones are cut
+constexpr double kTurnedNamesHeight = 120;
+constexpr size_t kLongestCategory = 20; // characters of a name shown; longer ones are cut
 
 std::string Number(double value) {
     char text[32];
@@ -315,7 +315,7 @@ void AppendPareto(std::string& svg, const ParetoPart& pareto, double top) {
         const double x = kLeft + slot * (i + 0.5), y = top + kPlotHeight + 14;
         svg += "<text class=\"category\" x=\"" + Number(x) + "\" y=\"" + Number(y) +
                "\" font-size=\"10\" " +
-               (turned ? "text-anchor=\"end\" transform=\"rotate(-50 " + Number(x) + " " +
+               (turned ? "text-anchor=\"end\" transform=\"rotate(-60 " + Number(x) + " " +
                              Number(y - 6) + ")\""
                        : std::string("text-anchor=\"middle\"")) +
                ">" + Escape(ShortName(pareto.categories[i])) + "</text>\n";

@@ -1,8 +1,10 @@
 #include "ChartReader.h"
 
 #include <cmath>
+#include <iterator>
 #include <limits>
 
+#include "JsonLines.h"
 #include "ZAVTools.h"
 
 namespace zavrun {
@@ -73,6 +75,62 @@ ChartPart ReadPart(Chart* chart, IRefChart* details, long samples, const PartRea
     return part;
 }
 
+constexpr long kCusum = 9, kPareto = 14;
+
+// What the parts of each chart type show, by ChartType code; charts 9 to 13 have no dispersion
+// part, and the dispersion part of charts 5 to 8 over single observations is the moving range.
+const char* const kXNames[] = {"XBar",
+                               "XBar",
+                               "XBar",
+                               "Individuals",
+                               "Individuals",
+                               "Moving average",
+                               "Moving average",
+                               "EWMA",
+                               "EWMA",
+                               "CuSum: C\u207A above zero, \u2212C\u207B below, decision "
+                               "interval \u00B1H",
+                               "C (defects)",
+                               "U (defects per unit)",
+                               "P (fraction nonconforming)",
+                               "Np (nonconforming units)"};
+const char* const kRNames[] = {"R", "S", "S\u00B2", "MR", "MS", "R", "S", "R", "S"};
+constexpr long kDispersionTypes = sizeof kRNames / sizeof kRNames[0];
+
+bool SingleObservations(IRefChart* details, long samples) {
+    long size = 0;
+    for (long i = 0; i < samples; ++i)
+        if (details->SampleSize(i, &size) == S_OK && size > 1)
+            return false;
+    return true;
+}
+
+// The measure of a CuSum chart folds both sides into one value; the picture shows each side.
+void SplitCusum(ChartPart& part, IRefChart* details) {
+    part.lowerSide.resize(part.values.size());
+    for (size_t i = 0; i < part.values.size(); ++i) {
+        double upper = NAN, lower = NAN;
+        details->CusumSides(static_cast<long>(i), &upper, &lower);
+        part.values[i] = upper;
+        part.lowerSide[i] = -lower;
+    }
+    part.upperName = "+H";
+    part.lowerName = "\u2212H";
+}
+
+ParetoPart ReadPareto(Chart* chart, IRefChart* details, long samples) {
+    ParetoPart pareto;
+    for (long i = 0; i < samples; ++i) {
+        BSTR key = nullptr;
+        details->SampleKey(i, &key);
+        pareto.categories.push_back(Utf8(key ? key : L""));
+        ::SysFreeString(key);
+        pareto.counts.push_back(chart->XMeasure(i));
+        pareto.cumulativePercent.push_back(chart->RMeasure(i));
+    }
+    return pareto;
+}
+
 } // namespace
 
 ChartPicture ReadChartPicture(const VELIQCVChartsLib::_IQCVChartsPtr& chart,
@@ -85,8 +143,21 @@ ChartPicture ReadChartPicture(const VELIQCVChartsLib::_IQCVChartsPtr& chart,
     picture.title = title;
     if (!details)
         return picture;
+    const long type = chart->ChartType();
+    if (type == kPareto) {
+        picture.pareto = ReadPareto(chart, details, samples);
+        return picture;
+    }
     picture.parts.push_back(ReadPart(chart, details, samples, kXPart));
+    if (type == kCusum)
+        SplitCusum(picture.parts[0], details);
+    if (type >= 0 && type < static_cast<long>(std::size(kXNames)))
+        picture.parts[0].name = kXNames[type];
+    if (type < 0 || type >= kDispersionTypes)
+        return picture;
     picture.parts.push_back(ReadPart(chart, details, samples, kRPart));
+    const bool movingRange = type >= 5 && SingleObservations(details, samples);
+    picture.parts[1].name = movingRange ? "MR" : kRNames[type];
     return picture;
 }
 

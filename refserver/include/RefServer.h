@@ -67,6 +67,10 @@ struct IRefChart : IUnknown {
     // The process standard deviation estimated from the phase-I samples.
     virtual HRESULT __stdcall get_Sigma(double* value) = 0;
     virtual HRESULT __stdcall GetRunStatistics(RefRunStatistics* statistics) = 0;
+    // The two sides of a CuSum chart at the sample, which XMeasure combines into one value: C+
+    // and C- (both 0 or more; NaN for a sample without observations). E_INVALIDARG on a chart of
+    // another type.
+    virtual HRESULT __stdcall CusumSides(long sample, double* upper, double* lower) = 0;
 };
 
 __CRT_UUID_DECL(IRefChart, 0x3f7c2a91, 0x5d04, 0x4b6e, 0x9a, 0x1c, 0x27, 0xe8, 0x40, 0xb5, 0x6d,

@@ -247,6 +247,7 @@ void ChartModel::Smooth() {
                 lower = std::max(0.0, lower - standard - o.cusumK);
                 s.x = upper >= lower ? upper : -lower;
             }
+            m_cusum.push_back(s.n ? Limits{lower, upper} : Limits{kMissing, kMissing});
             error = o.cusumH / 3; // the runs tests' zones split the decision interval
             s.r = kMissing;
             s.m = 0;

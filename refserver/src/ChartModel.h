@@ -73,6 +73,8 @@ public:
     Limits RLimits(size_t sample, double k) const;
     double RCenter(size_t sample) const;
     double XSigma(size_t sample) const { return m_samples[sample].xError; }
+    // C+ (upper) and C- (lower) of a CuSum chart at the sample.
+    Limits Cusum(size_t sample) const { return m_cusum[sample]; }
     // [X lower, X upper, R lower, R upper] absent, for k.
     bool Absent(int limit, double k) const noexcept { return m_absent[k >= 3 ? 0 : 1][limit]; }
 
@@ -94,6 +96,7 @@ private:
     double m_sigma = 0;
     double m_rScale = 0; // sigma, or sigma^2 for variances
     size_t m_phaseI = 0;
+    std::vector<Limits> m_cusum;            // a CuSum chart's sides, by sample
     std::vector<SizeConstants> m_constants; // by statistic size; NaN until needed
     bool m_absent[2][4] = {};               // control, warning
 };

@@ -1,5 +1,7 @@
 #include "ChartServer.h"
 
+#include <cmath>
+
 #include "ChartRun.h"
 #include "ServerError.h"
 #include "Text.h"
@@ -242,6 +244,19 @@ HRESULT ChartServer::get_Sigma(double* value) {
 }
 HRESULT ChartServer::GetRunStatistics(RefRunStatistics* statistics) {
     return Give(statistics, [&] { return m_statistics; });
+}
+HRESULT ChartServer::CusumSides(long sample, double* upper, double* lower) {
+    return Call([&] {
+        *Out(upper) = *Out(lower) = std::nan("");
+        const size_t index = Index(sample);
+        if (m_model->Options().chartType != kCusum)
+            Fail(E_INVALIDARG, Format(L"Chart type %ld has no CuSum sides; only a CuSum chart "
+                                      L"(type 9) has",
+                                      m_model->Options().chartType));
+        *upper = m_model->Cusum(index).upper;
+        *lower = m_model->Cusum(index).lower;
+        return S_OK;
+    });
 }
 
 } // namespace refsrv

@@ -71,6 +71,7 @@ public:
     HRESULT __stdcall RCenterLine(long sample, double* value) override;
     HRESULT __stdcall get_Sigma(double* value) override;
     HRESULT __stdcall GetRunStatistics(RefRunStatistics* statistics) override;
+    HRESULT __stdcall CusumSides(long sample, double* upper, double* lower) override;
 
     const ChartModel& Model() const noexcept { return *m_model; }
     const TableView& View() const noexcept { return m_view; }

@@ -178,6 +178,21 @@ TEST(Textbook, ChartsReproduceThePublishedLimitsAndSignals) {
     }
 }
 
+TEST(Textbook, ACuSumChartGivesBothItsSides) {
+    // The printed tabular CuSum's C-3 = 1.77 and C+29 = 5.28 (samples 4 and 30, from 1).
+    Chart c(ShiftCsv(),
+            "[REFSERVER]\nObservationVar=x\nChartType=9\nSubgroupSize=2\nPhaseISamples=1\n");
+    double upper[2] = {}, lower[2] = {};
+    ASSERT_EQ(S_OK, c.Details()->CusumSides(3, &upper[0], &lower[0])) << ErrorText();
+    ASSERT_EQ(S_OK, c.Details()->CusumSides(29, &upper[1], &lower[1])) << ErrorText();
+    EXPECT_NEAR(1.77, lower[0], 0.005);
+    EXPECT_NEAR(5.28, upper[1], 0.005);
+    EXPECT_EQ(0.0, upper[0] * lower[1]) << "one side is 0 while the other rises";
+    Chart xbar("x\n1\n2\n3\n4\n", "[REFSERVER]\nObservationVar=x\nSubgroupSize=2\n");
+    EXPECT_EQ(E_INVALIDARG, xbar.Details()->CusumSides(0, &upper[0], &lower[0]));
+    EXPECT_TRUE(std::isnan(upper[0])) << ErrorText();
+}
+
 TEST(Textbook, AParetoChartRanksTheCategoriesWithTheirCumulativePercentages) {
     // By hand: Scratch 5 + 3 = 8, Dent 2 + 4 = 6, Crack 1, Burr 1 (a tie keeps the order of first
     // appearance); the case without a cause and the one without a count are left out. Total 16:

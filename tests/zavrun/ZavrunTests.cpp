@@ -80,11 +80,13 @@ TEST(ZavrunParts, TheServiceWritesEveryRecordAsEscapedUtf8Json) {
 TEST(ZavrunParts, AChartShowsItsLinesAndAlarmsWhateverItsLength) {
     auto svg = [](size_t n, const char* title) {
         auto line = [n](double value) { return std::vector<double>(n, value); };
-        ChartPart p{"X", {}, line(10), line(7), line(13), line(8), line(NAN), std::vector<bool>(n)};
+        ChartPart p{"X",      {},      line(10),  line(7),
+                    line(13), line(8), line(NAN), std::vector<bool>(n),
+                    {},       "UCL",   "LCL"};
         for (size_t i = 0; i < n; ++i)
             p.values.push_back(10 + std::sin(i * 0.1));
         p.alarm[n * 3 / 4] = true;
-        return RenderSvg({title, {p}});
+        return RenderSvg({title, {p}, {}});
     };
     auto count = [](const std::string& text, const char* what) {
         const std::regex pattern(what);
@@ -193,6 +195,71 @@ TEST_F(ZavrunRoad, TheAlarmsAreExactlyThoseTheChartImpliesAndEachBlockIsItsOwnRu
     for (const char* summary :
          {"run 1: Line=A, cases 1 to 8, 4 samples", "run 2: Line=B, cases 9 to 18, 5 samples"})
         EXPECT_NE(std::string::npos, run.output.find(summary)) << run.output;
+}
+
+// The first capture of every match of `pattern` in `text`.
+std::vector<std::string> Captures(const std::string& text, const std::string& pattern) {
+    std::vector<std::string> found;
+    const std::regex re(pattern);
+    for (std::sregex_iterator i(text.begin(), text.end(), re), end; i != end; ++i)
+        found.push_back((*i)[1]);
+    return found;
+}
+
+// The y coordinates of the points of the first line of the class.
+std::vector<double> Ys(const std::string& svg, const std::string& kind) {
+    const auto points = Captures(svg, "class=\"" + kind + "\"[^>]*points=\"([^\"]*)\"");
+    std::vector<double> ys;
+    for (const std::string& y : Captures(points.empty() ? "" : points[0], ",([-0-9.e]+)"))
+        ys.push_back(std::stod(y));
+    return ys;
+}
+
+TEST_F(ZavrunRoad, EachKindOfChartIsDrawnWithThePartsItHas) {
+    const std::string project = kProject, general = project.substr(0, project.find("[REFSERVER]"));
+    // CuSum: the phase-I pair's mean has sigma 1, then means 13 13 13 7 7 give C+ 2.5 5 7.5 4 0.5
+    // and C- 0 0 0 2.5 5 (K 0.5, H 5). U: ubar 11/80, the limits follow the sizes 10 20 40 10.
+    const std::string charts[][2] = {
+        {"x,y\n10.797884561,0\n9.202115439,0\n13,0\n13,0\n13,0\n13,0\n13,0\n13,0\n7,0\n7,0\n7,0\n"
+         "7,0\n",
+         "ChartType=9\nObservationVar=x\nSubgroupSize=2\nPhaseISamples=1\n"},
+        {"n,d\n10,1\n20,2\n40,3\n10,5\n", "ChartType=11\nCountVar=d\nSizeVar=n\n"},
+        {"c,k\nDent,2\nScratch,5\nCrack,1\nScratch,3\nDent,4\n",
+         "ChartType=14\nCategoryVar=c\nCountVar=k\n"}};
+    std::string svg[3];
+    for (int i = 0; i < 3; ++i) {
+        zavtest::WriteTextFile(dir / "data.csv", charts[i][0]);
+        zavtest::WriteTextFile(dir / "project.qcp", general + "[REFSERVER]\n" + charts[i][1]);
+        const std::string folder = "c" + std::to_string(i);
+        Outcome run =
+            Zavrun(dir, "--data data.csv --qcp project.qcp --out a.jsonl --svg " + folder);
+        ASSERT_EQ(0u, run.exitCode) << run.output;
+        svg[i] = ReadWholeFile(dir / (folder + "\\run001.svg"));
+        EXPECT_EQ(1u, Captures(svg[i], "(class=\"part\")").size()) << "one part: " << charts[i][1];
+    }
+    const std::vector<double> upper = Ys(svg[0], "measure"), lower = Ys(svg[0], "lower-side"),
+                              h = Ys(svg[0], "ucl"), minusH = Ys(svg[0], "lcl");
+    ASSERT_EQ("6 6 2 2", std::to_string(upper.size()) + " " + std::to_string(lower.size()) + " " +
+                             std::to_string(h.size()) + " " + std::to_string(minusH.size()));
+    EXPECT_NEAR(h[0], upper[2], 0.01) << "C+ reaches H at 5";
+    EXPECT_NEAR(minusH[0], lower[5], 0.01) << "-C- reaches -H at -5";
+    EXPECT_NE(std::string::npos, svg[0].find(">+H 5<"));
+    const std::vector<double> steps = Ys(svg[1], "ucl");
+    ASSERT_EQ(8u, steps.size()) << "a level per sample";
+    EXPECT_TRUE(steps[0] == steps[1] && steps[0] == steps[7] && steps[0] < steps[2] &&
+                steps[2] < steps[4] && steps[4] == steps[5])
+        << svg[1];
+    std::string names;
+    for (const std::string& name : Captures(svg[2], "class=\"category\"[^>]*>([^<]*)<"))
+        names += name + " ";
+    EXPECT_EQ("Scratch Dent Crack ", names);
+    const auto bars = Captures(svg[2], "class=\"bar\"[^>]*height=\"([^\"]*)\"");
+    const std::vector<double> cumulative = Ys(svg[2], "cumulative");
+    ASSERT_EQ("3 3", std::to_string(bars.size()) + " " + std::to_string(cumulative.size()));
+    EXPECT_NEAR(std::stod(bars[0]) * 6 / 8, std::stod(bars[1]), 0.01) << "counts 8 6 1";
+    EXPECT_NEAR(cumulative[0] - cumulative[1], 6 * (cumulative[1] - cumulative[2]), 0.05)
+        << "53.3, 93.3 and 100%";
+    EXPECT_EQ(std::string::npos, svg[2].find("class=\"ucl\"")) << "no limits";
 }
 
 TEST_F(ZavrunRoad, BadInputNamesTheFileAndTheProblem) {

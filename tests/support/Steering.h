@@ -165,26 +165,77 @@ struct ReportedEvent {
 // The library's reports to the system event log, which Wine does not keep.
 class EventLogRecorder {
 public:
-    EventLogRecorder();
+    EventLogRecorder()
+        : m_register("ADVAPI32.dll", "RegisterEventSourceA", reinterpret_cast<void*>(&Register)),
+          m_report("ADVAPI32.dll", "ReportEventA", reinterpret_cast<void*>(&Report)),
+          m_deregister("ADVAPI32.dll", "DeregisterEventSource",
+                       reinterpret_cast<void*>(&Deregister)) {
+        s_active = this;
+    }
     ~EventLogRecorder() { s_active = nullptr; }
     EventLogRecorder(const EventLogRecorder&) = delete;
     EventLogRecorder& operator=(const EventLogRecorder&) = delete;
 
     // All events, or those of one type (EVENTLOG_ERROR_TYPE, EVENTLOG_INFORMATION_TYPE).
-    std::vector<ReportedEvent> Events(WORD type = 0) const;
-    void Clear();
+    std::vector<ReportedEvent> Events(WORD type = 0) const {
+        std::lock_guard<std::mutex> hold(m_lock);
+        std::vector<ReportedEvent> events;
+        for (const ReportedEvent& event : m_events)
+            if (!type || event.type == type)
+                events.push_back(event);
+        return events;
+    }
+    void Clear() {
+        std::lock_guard<std::mutex> hold(m_lock);
+        m_events.clear();
+        m_sources.clear();
+    }
     // Event sources registered and not yet deregistered.
-    int OpenSources() const;
+    int OpenSources() const {
+        std::lock_guard<std::mutex> hold(m_lock);
+        return m_open;
+    }
     // While set, RegisterEventSourceA gives no handle.
     bool refuse = false;
     // The next ReportEventA calls this (which may throw) instead of recording.
     std::function<void()> onNextReport;
 
 private:
-    static HANDLE WINAPI Register(LPCSTR server, LPCSTR source);
-    static BOOL WINAPI Report(HANDLE source, WORD type, WORD category, DWORD id, PSID user,
-                              WORD count, DWORD dataSize, LPCSTR* strings, LPVOID data);
-    static BOOL WINAPI Deregister(HANDLE source);
+    static HANDLE WINAPI Register(LPCSTR, LPCSTR source) {
+        EventLogRecorder& self = *s_active;
+        std::lock_guard<std::mutex> hold(self.m_lock);
+        self.m_sources.push_back(source ? source : "(null)");
+        if (self.refuse)
+            return nullptr;
+        ++self.m_open;
+        return reinterpret_cast<HANDLE>(self.m_sources.size());
+    }
+    static BOOL WINAPI Report(HANDLE source, WORD type, WORD, DWORD id, PSID, WORD count, DWORD,
+                              LPCSTR* strings, LPVOID) {
+        EventLogRecorder& self = *s_active;
+        std::function<void()> action;
+        {
+            std::lock_guard<std::mutex> hold(self.m_lock);
+            std::swap(action, self.onNextReport);
+            if (!action) {
+                ReportedEvent event{"", type, id, {}};
+                size_t index = reinterpret_cast<size_t>(source) - 1;
+                if (index < self.m_sources.size())
+                    event.source = self.m_sources[index];
+                for (WORD i = 0; i < count; ++i)
+                    event.strings.push_back(strings[i] ? strings[i] : "(null)");
+                self.m_events.push_back(event);
+                return TRUE;
+            }
+        }
+        action();
+        return TRUE;
+    }
+    static BOOL WINAPI Deregister(HANDLE) {
+        std::lock_guard<std::mutex> hold(s_active->m_lock);
+        --s_active->m_open;
+        return TRUE;
+    }
     static inline EventLogRecorder* s_active = nullptr;
 
     mutable std::mutex m_lock;

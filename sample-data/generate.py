@@ -10,7 +10,7 @@ of line B), in time order within a line, so that each line is one block of cases
 
 The final inspection of the same batches goes to a second file, one row per batch: the units
 inspected (80 to 120), the nonconforming units among them, the defects found and the cause of
-most of them. When line A's diameter shifts, its parts also start to fail the roundness check:
+most of them, and the audit of a fixed sample of 50 more units: how many of them failed. When line A's diameter shifts, its parts also start to fail the roundness check:
 its nonconforming fraction rises from 4% to 7% and its defects per unit from 0.06 to 0.10, most
 of the new ones "Out of round". A batch without defects has no cause.
 
@@ -47,6 +47,7 @@ TREND_PER_BATCH = 0.0001
 TOOL_LIFE = 250
 
 INSPECTED = (80, 120)
+AUDITED = 50
 NONCONFORMING = 0.04
 NONCONFORMING_SHIFTED = 0.07
 DEFECTS_PER_UNIT = 0.06
@@ -125,11 +126,13 @@ def inspection_rows(line, batches, rng):
         if shifted:
             extra = DEFECTS_PER_UNIT_SHIFTED - DEFECTS_PER_UNIT
             causes["Out of round"] += poisson(rng, extra * inspected)
+        audit_failures = binomial(rng, AUDITED, p)
         defects = sum(causes.values())
         main_cause = max(names, key=lambda name: causes[name]) if defects else ""
         finished = START + (batch - 1) * BATCH_INTERVAL + PARTS_PER_BATCH * PART_INTERVAL
         yield (finished.strftime("%Y-%m-%d %H:%M"), line, "%s-%04d" % (line, batch),
-               str(inspected), str(nonconforming), str(defects), main_cause)
+               str(inspected), str(nonconforming), str(defects), main_cause, str(AUDITED),
+               str(audit_failures))
 
 
 def main():
@@ -152,7 +155,8 @@ def main():
     # A generator of its own, so that the production file stays the same byte for byte.
     rng = random.Random(args.seed + 1)
     with open(args.defects_out, "w", newline="", encoding="utf-8") as out:
-        out.write("Timestamp,Line,Batch,Inspected,Nonconforming,Defects,Cause\r\n")
+        out.write("Timestamp,Line,Batch,Inspected,Nonconforming,Defects,Cause,Audited,"
+                  "AuditFailures\r\n")
         for line in ("A", "B"):
             for row in inspection_rows(line, args.batches, rng):
                 out.write(",".join(row) + "\r\n")

@@ -17,12 +17,9 @@ namespace {
 // "1\n2\n..." of the values, or "a,b\n" pairs of each value and the matching entry of `other`.
 std::string Lines(const std::vector<double>& values, const std::vector<double>& other = {}) {
     std::string text;
-    char line[64];
-    for (size_t i = 0; i < values.size(); ++i) {
-        snprintf(line, sizeof line, other.empty() ? "%g\n" : "%g,%g\n", values[i],
-                 other.empty() ? 0.0 : other[i]);
-        text += line;
-    }
+    for (size_t i = 0; i < values.size(); ++i)
+        text += std::to_string(values[i]) + (other.empty() ? "" : "," + std::to_string(other[i])) +
+                "\n";
     return text;
 }
 

@@ -6,44 +6,6 @@ namespace zavtest {
 
 using namespace VELIQCVChartsLib;
 
-namespace {
-
-VARIANT Argument(VARTYPE type) {
-    VARIANT argument;
-    ::VariantInit(&argument);
-    V_VT(&argument) = type;
-    return argument;
-}
-
-} // namespace
-
-VARIANT BoolArgument(bool value) {
-    VARIANT argument = Argument(VT_BOOL);
-    V_BOOL(&argument) = value ? VARIANT_TRUE : VARIANT_FALSE;
-    return argument;
-}
-
-VARIANT LongArgument(long value) {
-    VARIANT argument = Argument(VT_I4);
-    V_I4(&argument) = value;
-    return argument;
-}
-
-VARIANT ObjectArgument(IDispatch* object) {
-    VARIANT argument = Argument(VT_DISPATCH);
-    V_DISPATCH(&argument) = object;
-    return argument;
-}
-
-VARIANT ArrayArgument(SAFEARRAY* array) {
-    VARTYPE element = VT_BSTR;
-    if (array)
-        ::SafeArrayGetVartype(array, &element);
-    VARIANT argument = Argument(VT_ARRAY | element);
-    V_ARRAY(&argument) = array;
-    return argument;
-}
-
 std::vector<IDispatch*> FakeChartServer::Sinks() const {
     std::vector<IDispatch*> sinks;
     for (const auto& [cookie, sink] : m_sinks)

@@ -20,10 +20,33 @@
 namespace zavtest {
 
 // Event arguments as the chart server types them; an array stays the caller's.
-VARIANT BoolArgument(bool value);
-VARIANT LongArgument(long value);
-VARIANT ObjectArgument(IDispatch* object);
-VARIANT ArrayArgument(SAFEARRAY* array);
+inline VARIANT BoolArgument(bool value) {
+    VARIANT argument{};
+    V_VT(&argument) = VT_BOOL;
+    V_BOOL(&argument) = value ? VARIANT_TRUE : VARIANT_FALSE;
+    return argument;
+}
+inline VARIANT LongArgument(long value) {
+    VARIANT argument{};
+    V_VT(&argument) = VT_I4;
+    V_I4(&argument) = value;
+    return argument;
+}
+inline VARIANT ObjectArgument(IDispatch* object) {
+    VARIANT argument{};
+    V_VT(&argument) = VT_DISPATCH;
+    V_DISPATCH(&argument) = object;
+    return argument;
+}
+inline VARIANT ArrayArgument(SAFEARRAY* array) {
+    VARTYPE element = VT_BSTR;
+    if (array)
+        ::SafeArrayGetVartype(array, &element);
+    VARIANT argument{};
+    V_VT(&argument) = VT_ARRAY | element;
+    V_ARRAY(&argument) = array;
+    return argument;
+}
 
 class FakeChartServer : public ComObject<VELIQCVChartsLib::_IQCVCharts, ISupportErrorInfo,
                                          IConnectionPointContainer, IConnectionPoint>,

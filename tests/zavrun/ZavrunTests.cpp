@@ -314,6 +314,17 @@ TEST(ZavrunSampleData, TheRecordsAreThoseTheChartsOfBothLinesImply) {
                                     {"B SampleOutsideWarningLimits [9.99021, 10.0082]", 50},
                                     {"B SampleOutsideWarningLimits [0.00599531, 0.0406607]", 16}}),
         counts);
+    // Every bundled project charts both lines of its data.
+    const char* projects[][2] = {
+        {"production", "weight-individuals"}, {"production", "ewma-diameter"},
+        {"defects", "p-chart-nonconforming"}, {"defects", "u-chart-defects"},
+        {"defects", "np-chart-audit"},        {"defects", "pareto-causes"}};
+    for (auto [data, project] : projects) {
+        run = Zavrun(dir, "--data " ZAV_SOURCE_DIR "/sample-data/" + std::string(data) +
+                              ".csv --qcp " ZAV_SOURCE_DIR "/sample-data/" + project +
+                              ".qcp --process-vars Line --out b.jsonl");
+        EXPECT_NE(std::string::npos, run.output.find("\n2 runs, ")) << project << run.output;
+    }
 }
 
 } // namespace

@@ -289,7 +289,7 @@ TEST_F(ZavrunRoad, BadInputNamesTheFileAndTheProblem) {
 //     10.0082; R control below 0.0493270, warning 0.00599531 to 0.0406607.
 // Of the 400 batches of line A, 93 means lie beyond the X control limits, 54 between X warning
 // and control limits and 18 ranges outside the R warning limits (none beyond the R control
-// limit); 43 parts lie outside the specification [9.97, 10.03]. Line B: 65, 50, 16 and 35.
+// limit); 43 parts lie outside the specification limits [9.97, 10.03]. Line B: 65, 50, 16, 35.
 TEST(ZavrunSampleData, TheRecordsAreThoseTheChartsOfBothLinesImply) {
     TempDir dir;
     Outcome run =

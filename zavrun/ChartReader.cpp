@@ -121,10 +121,9 @@ void SplitCusum(ChartPart& part, IRefChart* details) {
 ParetoPart ReadPareto(Chart* chart, IRefChart* details, long samples) {
     ParetoPart pareto;
     for (long i = 0; i < samples; ++i) {
-        BSTR key = nullptr;
-        details->SampleKey(i, &key);
-        pareto.categories.push_back(Utf8(key ? key : L""));
-        ::SysFreeString(key);
+        _bstr_t key;
+        details->SampleKey(i, key.GetAddress());
+        pareto.categories.push_back(Utf8(key.length() ? static_cast<const wchar_t*>(key) : L""));
         pareto.counts.push_back(chart->XMeasure(i));
         pareto.cumulativePercent.push_back(chart->RMeasure(i));
     }

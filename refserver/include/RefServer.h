@@ -53,6 +53,14 @@ struct RefRunStatistics {
     long failedSinkCalls; // sink calls that returned a failing HRESULT or threw
 };
 
+// How far a chart's Launch has come: its samples, those walked so far and the alarm events
+// raised so far (all kinds together).
+struct RefProgress {
+    long samples;
+    long samplesWalked;
+    long alarmEvents;
+};
+
 // The chart server also answers QueryInterface for IRefChart, for hosts that draw the chart or
 // summarize a run: the values that the automation interface leaves out.
 struct IRefChart : IUnknown {
@@ -71,6 +79,14 @@ struct IRefChart : IUnknown {
     // and C- (both 0 or more; NaN for a sample without observations). E_INVALIDARG on a chart of
     // another type.
     virtual HRESULT __stdcall CusumSides(long sample, double* upper, double* lower) = 0;
+    // The samples that estimate the centre and the limits: the first ones of the chart.
+    virtual HRESULT __stdcall get_PhaseISamples(long* count) = 0;
+    // The patterns of the runs tests found by the last Launch, in chart order, whether or not
+    // the RunsViolation event was switched on: the test's code (0 to 6) and the first and last
+    // samples of the pattern. E_INVALIDARG for an index beyond the count.
+    virtual HRESULT __stdcall get_RunsViolationCount(long* count) = 0;
+    virtual HRESULT __stdcall RunsViolation(long index, long* test, long* firstSample,
+                                            long* lastSample) = 0;
 };
 
 __CRT_UUID_DECL(IRefChart, 0x3f7c2a91, 0x5d04, 0x4b6e, 0x9a, 0x1c, 0x27, 0xe8, 0x40, 0xb5, 0x6d,
@@ -83,6 +99,9 @@ struct IRefApplication : IUnknown {
     // The chart server made by the most recent Run of an analysis of this application; null
     // (and S_FALSE) before any Run.
     virtual HRESULT __stdcall get_LastChartServer(VELIQCVChartsLib::_IQCVCharts** chart) = 0;
+    // How far the Launch going on (or the last one) has come, for a progress display: callable
+    // from any thread while another thread runs the chart.
+    virtual HRESULT __stdcall GetProgress(RefProgress* progress) = 0;
 };
 
 __CRT_UUID_DECL(IRefApplication, 0x9b1e5d27, 0x40c3, 0x4a8f, 0xb6, 0x52, 0x1d, 0x7e, 0x93, 0x0a,

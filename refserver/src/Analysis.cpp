@@ -120,9 +120,11 @@ HRESULT AnalysisDialog::Put(DISPID id, const VARIANT& value, UINT* badArgument) 
     });
 }
 
-Analysis::Analysis(TableView view)
+Analysis::Analysis(TableView view, std::shared_ptr<RunProgress> progress)
     : m_view(std::move(view)), m_state(std::make_shared<AnalysisState>()),
-      m_dialog(MakeObject<AnalysisDialog>(m_state)) {}
+      m_dialog(MakeObject<AnalysisDialog>(m_state)) {
+    m_state->progress = std::move(progress);
+}
 
 HRESULT Analysis::get_Dialog(IDispatch** result) {
     return Guard(__uuidof(VELTRIUM::_Analysis), L"RefServer.Analysis", [&] {
@@ -140,7 +142,7 @@ HRESULT Analysis::raw_Run(long* result) {
                                L"(set its property DropProjectFile to the QCP file)");
         ChartOptions options = LoadProject(m_state->projectFile, *m_view.table);
         auto model = std::make_shared<const ChartModel>(m_view, options);
-        m_state->chartServer = MakeObject<ChartServer>(m_view, model);
+        m_state->chartServer = MakeObject<ChartServer>(m_view, model, m_state->progress);
         *result = static_cast<long>(model->Samples().size());
         return S_OK;
     });

@@ -23,6 +23,7 @@ struct AnalysisState {
     std::wstring projectFile;
     bool projectDropped = false;
     ComRef<ChartServer> chartServer;
+    std::shared_ptr<RunProgress> progress;
 };
 
 class AnalysisDialog : public ComObject<IDispatch> {
@@ -43,7 +44,7 @@ private:
 
 class Analysis : public ComObject<VELTRIUM::_Analysis> {
 public:
-    explicit Analysis(TableView view);
+    Analysis(TableView view, std::shared_ptr<RunProgress> progress);
 
     HRESULT __stdcall get_Dialog(IDispatch** result) override;
     HRESULT __stdcall raw_Run(long* result) override;

@@ -49,7 +49,7 @@ HRESULT Application::raw_Analysis(long type, VARIANT data, VELTRIUM::_Analysis**
         if (FAILED(::VariantChangeType(&object, &data, 0, VT_UNKNOWN)))
             Fail(E_INVALIDARG, L"The data of a QC analysis must be a spreadsheet object "
                                L"(VT_DISPATCH)");
-        auto analysis = MakeObject<refsrv::Analysis>(TableViewOf(object.punkVal));
+        auto analysis = MakeObject<refsrv::Analysis>(TableViewOf(object.punkVal), m_progress);
         m_lastAnalysis = analysis->State();
         analysis.CopyTo(result);
         return S_OK;
@@ -62,6 +62,16 @@ HRESULT Application::get_LastChartServer(VELIQCVChartsLib::_IQCVCharts** chart) 
         if (!m_lastAnalysis || !m_lastAnalysis->chartServer)
             return S_FALSE;
         m_lastAnalysis->chartServer.CopyTo(chart);
+        return S_OK;
+    });
+}
+
+HRESULT Application::GetProgress(RefProgress* progress) {
+    return Guard(__uuidof(IRefApplication), L"RefServer.Application", [&] {
+        RefProgress& out = *Out(progress);
+        out.samples = m_progress->samples.load(std::memory_order_relaxed);
+        out.samplesWalked = m_progress->samplesWalked.load(std::memory_order_relaxed);
+        out.alarmEvents = m_progress->alarmEvents.load(std::memory_order_relaxed);
         return S_OK;
     });
 }

@@ -9,6 +9,7 @@
 #include <ZAVTools/Automation.h>
 
 #include "ComObject.h"
+#include "RunProgress.h"
 
 namespace refsrv {
 
@@ -28,11 +29,13 @@ public:
 
     HRESULT __stdcall raw_Analysis(long type, VARIANT data, VELTRIUM::_Analysis** result) override;
     HRESULT __stdcall get_LastChartServer(VELIQCVChartsLib::_IQCVCharts** chart) override;
+    HRESULT __stdcall GetProgress(RefProgress* progress) override;
 
 private:
     long m_handshakeFailuresLeft;
     // The state of the most recent analysis, whose Run leaves its chart server there.
     std::shared_ptr<AnalysisState> m_lastAnalysis;
+    std::shared_ptr<RunProgress> m_progress = std::make_shared<RunProgress>();
 };
 
 } // namespace refsrv

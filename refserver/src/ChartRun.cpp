@@ -31,6 +31,11 @@ ChartRun::~ChartRun() {
 bool ChartRun::Execute() {
     m_statistics = RefRunStatistics{};
     m_statistics.samples = static_cast<long>(m_model.Samples().size());
+    m_server.RunPatterns().clear();
+    RunProgress& progress = m_server.Progress();
+    progress.samples.store(m_statistics.samples, std::memory_order_relaxed);
+    progress.samplesWalked.store(0, std::memory_order_relaxed);
+    progress.alarmEvents.store(0, std::memory_order_relaxed);
     RaiseProgress(DISPID_RunStarted, 0, false);
     bool cancelled = false;
     for (size_t i = 0; i < m_model.Samples().size(); ++i) {
@@ -44,6 +49,11 @@ bool ChartRun::Execute() {
         CheckLimits(i);
         CheckRuns(i);
         CheckSpecs(i);
+        progress.samplesWalked.store(m_statistics.samplesWalked, std::memory_order_relaxed);
+        progress.alarmEvents.store(m_statistics.outOfControlEvents + m_statistics.warningEvents +
+                                       m_statistics.runsViolationEvents +
+                                       m_statistics.obsOutsideSpecsEvents,
+                                   std::memory_order_relaxed);
     }
     m_statistics.cancelled = cancelled;
     RaiseProgress(DISPID_RunCompleted, m_statistics.samplesWalked, true);
@@ -128,12 +138,13 @@ void ChartRun::RaiseSampleAlarm(DISPID id, size_t i, long parts) {
     Deliver(id, args.Params());
 }
 
+// The patterns are kept for a host that draws them even when nobody asked for their events.
 void ChartRun::CheckRuns(size_t i) {
-    if (!m_server.Enabled(kRunsViolation))
-        return;
     const Sample& s = m_model.Samples()[i];
     int hits = m_runs.Add(static_cast<long>(i), s.x, m_model.Center(), m_model.XSigma(i), m_hits);
-    if (hits == 0)
+    for (int h = 0; h < hits; ++h)
+        m_server.RunPatterns().push_back({m_hits[h].test, m_hits[h].firstSample, long(i)});
+    if (hits == 0 || !m_server.Enabled(kRunsViolation))
         return;
     m_labels.clear();
     m_keys.clear();

@@ -8,8 +8,10 @@
 
 namespace refsrv {
 
-ChartServer::ChartServer(TableView view, std::shared_ptr<const ChartModel> model)
-    : m_view(std::move(view)), m_model(std::move(model)), m_point(this) {
+ChartServer::ChartServer(TableView view, std::shared_ptr<const ChartModel> model,
+                         std::shared_ptr<RunProgress> progress)
+    : m_view(std::move(view)), m_model(std::move(model)), m_point(this),
+      m_progress(progress ? std::move(progress) : std::make_shared<RunProgress>()) {
     m_statistics.samples = static_cast<long>(m_model->Samples().size());
 }
 
@@ -255,6 +257,26 @@ HRESULT ChartServer::CusumSides(long sample, double* upper, double* lower) {
                                       m_model->Options().chartType));
         *upper = m_model->Cusum(index).upper;
         *lower = m_model->Cusum(index).lower;
+        return S_OK;
+    });
+}
+
+HRESULT ChartServer::get_PhaseISamples(long* count) {
+    return Give(count, [&] { return static_cast<long>(m_model->PhaseISamples()); });
+}
+HRESULT ChartServer::get_RunsViolationCount(long* count) {
+    return Give(count, [&] { return static_cast<long>(m_runPatterns.size()); });
+}
+HRESULT ChartServer::RunsViolation(long index, long* test, long* firstSample, long* lastSample) {
+    return Call([&] {
+        *Out(test) = *Out(firstSample) = *Out(lastSample) = -1;
+        if (index < 0 || static_cast<size_t>(index) >= m_runPatterns.size())
+            Fail(E_INVALIDARG, Format(L"Runs violation %ld does not exist; the last run found %zu",
+                                      index, m_runPatterns.size()));
+        const RunPattern& pattern = m_runPatterns[index];
+        *test = pattern.test;
+        *firstSample = pattern.firstSample;
+        *lastSample = pattern.lastSample;
         return S_OK;
     });
 }

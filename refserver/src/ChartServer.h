@@ -16,6 +16,7 @@
 #include "ChartModel.h"
 #include "ComObject.h"
 #include "ConnectionPoint.h"
+#include "RunProgress.h"
 #include "ServerError.h"
 
 namespace refsrv {
@@ -23,10 +24,16 @@ namespace refsrv {
 // The four alarm kinds the server raises, in the order of their DISPIDs.
 enum AlarmKind { kOutOfControl, kOutsideWarning, kRunsViolation, kObsOutsideSpecs, kAlarmKinds };
 
+// A pattern found by a runs test: the test's code and the samples it spans.
+struct RunPattern {
+    long test, firstSample, lastSample;
+};
+
 class ChartServer
     : public ComObject<VELIQCVChartsLib::_IQCVCharts, IConnectionPointContainer, IRefChart> {
 public:
-    ChartServer(TableView view, std::shared_ptr<const ChartModel> model);
+    ChartServer(TableView view, std::shared_ptr<const ChartModel> model,
+                std::shared_ptr<RunProgress> progress);
 
     HRESULT __stdcall raw_ChartType(long* result) override;
     HRESULT __stdcall raw_ObservationVariable(long* result) override;
@@ -72,6 +79,10 @@ public:
     HRESULT __stdcall get_Sigma(double* value) override;
     HRESULT __stdcall GetRunStatistics(RefRunStatistics* statistics) override;
     HRESULT __stdcall CusumSides(long sample, double* upper, double* lower) override;
+    HRESULT __stdcall get_PhaseISamples(long* count) override;
+    HRESULT __stdcall get_RunsViolationCount(long* count) override;
+    HRESULT __stdcall RunsViolation(long index, long* test, long* firstSample,
+                                    long* lastSample) override;
 
     const ChartModel& Model() const noexcept { return *m_model; }
     const TableView& View() const noexcept { return m_view; }
@@ -80,6 +91,8 @@ public:
     bool Enabled(AlarmKind kind) const noexcept { return m_enabled[kind]; }
     EventConnectionPoint& Point() noexcept { return m_point; }
     RefRunStatistics& Statistics() noexcept { return m_statistics; }
+    RunProgress& Progress() noexcept { return *m_progress; }
+    std::vector<RunPattern>& RunPatterns() noexcept { return m_runPatterns; }
     void MarkRunning(bool running) noexcept { m_running = running; }
 
 private:
@@ -102,6 +115,8 @@ private:
     bool m_enabled[kAlarmKinds] = {};
     bool m_running = false;
     RefRunStatistics m_statistics{};
+    std::shared_ptr<RunProgress> m_progress;
+    std::vector<RunPattern> m_runPatterns;
 };
 
 } // namespace refsrv

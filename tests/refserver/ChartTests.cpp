@@ -250,6 +250,20 @@ TEST(ChartServer, ARunRaisesTheAlarmsOfTheKindsSwitchedOnInTheirDeclaredShape) {
     DWORD cookie = Connect(chart.server, sink);
     chart.server->Launch(0);
     EXPECT_EQ("RunStarted(chart)\nRunCompleted(chart,8)\n", sink.events) << "all off";
+    // The pattern is kept for the picture all the same, and the progress shows the whole run.
+    long pattern[4] = {}, beyond[3] = {};
+    RefProgress progress{};
+    long phaseI = 0;
+    chart.Details()->get_PhaseISamples(&phaseI);
+    EXPECT_EQ(4, phaseI);
+    chart.Details()->get_RunsViolationCount(&pattern[0]);
+    chart.Details()->RunsViolation(0, &pattern[1], &pattern[2], &pattern[3]);
+    EXPECT_EQ((std::vector<long>{1, 3, 4, 5}), std::vector<long>(pattern, pattern + 4));
+    EXPECT_EQ(E_INVALIDARG, chart.Details()->RunsViolation(1, &beyond[0], &beyond[1], &beyond[2]));
+    ASSERT_EQ(S_OK, IRefApplicationPtr(chart.application)->GetProgress(&progress));
+    EXPECT_EQ("8 8 0", std::to_string(progress.samples) + " " +
+                           std::to_string(progress.samplesWalked) + " " +
+                           std::to_string(progress.alarmEvents));
     chart.server->PutEnableObsOutsideSpecsEvent(VARIANT_TRUE);
     chart.server->PutEnableRunsViolationEvent(VARIANT_TRUE);
     chart.server->PutEnableSampleOutOfControlEvent(VARIANT_TRUE);
@@ -269,6 +283,8 @@ TEST(ChartServer, ARunRaisesTheAlarmsOfTheKindsSwitchedOnInTheirDeclaredShape) {
     EXPECT_EQ((std::vector<long>{8, 8, 0, 2, 2, 1, 3, 17}),
               std::vector<long>(all, all + sizeof stats / sizeof(long)))
         << "the failing sink's ten events and seven queries";
+    IRefApplicationPtr(chart.application)->GetProgress(&progress);
+    EXPECT_EQ(8, progress.alarmEvents);
 
     EXPECT_EQ(S_OK, EventsPoint(chart.server)->Unadvise(cookie));
     EXPECT_EQ(0u, sink.RefCount()) << "released at once";
@@ -291,6 +307,7 @@ TEST(ChartServer, ARunRaisesTheAlarmsOfTheKindsSwitchedOnInTheirDeclaredShape) {
         IConnectionPointContainerPtr(chart.server)->FindConnectionPoint(IID_IDispatch, &none));
     chart.server = nullptr;
     chart.analysis = nullptr;
+    chart.application = nullptr; // it keeps its last chart for a host that draws it
     EXPECT_EQ(0u, failing.RefCount() + cancelling.RefCount())
         << "the last release of the server lets go of its sinks";
 }

@@ -15,7 +15,6 @@ _SpreadsheetPtr OpenSheet(const TempDir& dir, const std::string& csv) {
 }
 
 Chart::Chart(const std::string& csv, const std::string& qcp) {
-    VELTRIUM::_ApplicationPtr application;
     EXPECT_EQ(S_OK, CreateRefApplication(nullptr, &application));
     analysis = application->Analysis(kRefQCAnalysisType,
                                      _variant_t(static_cast<IDispatch*>(OpenSheet(dir, csv))));

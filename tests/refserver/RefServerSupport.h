@@ -28,6 +28,7 @@ _SpreadsheetPtr OpenSheet(const TempDir& dir, const std::string& csv);
 // A CSV and a QCP text in a fresh folder, run through application, analysis and dialog.
 struct Chart {
     TempDir dir;
+    VELTRIUM::_ApplicationPtr application;
     VELTRIUM::_AnalysisPtr analysis;
     _IQCVChartsPtr server;
     long samples = 0;

@@ -29,6 +29,9 @@ HRESULT AlarmService::NotifyAlarms(unsigned long long count, const QCAlarm* firs
                 return HRESULT_FROM_WIN32(ERROR_WRITE_FAULT);
             }
         }
+        if (m_rows.size() < m_mostRows)
+            m_rows.push_back({Utf8(alarm.alarmType), Utf8(alarm.sampleId), Utf8(alarm.description),
+                              Utf8(alarm.charDetails)});
         ++m_counts[Utf8(alarm.alarmType)];
         ++m_total;
     }
@@ -40,6 +43,7 @@ HRESULT AlarmService::NotifyAlarms(unsigned long long count, const QCAlarm* firs
 void AlarmService::Reset() {
     m_counts.clear();
     m_total = 0;
+    m_rows.clear();
 }
 
 } // namespace zavrun

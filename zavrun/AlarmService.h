@@ -5,10 +5,17 @@
 #include <cstdio>
 #include <map>
 #include <string>
+#include <vector>
 
 #include "ZAVTools.h"
 
 namespace zavrun {
+
+// A record as a report shows it (UTF-8), and the index of its sample on the chart (-1: unknown).
+struct AlarmRow {
+    std::string type, sampleId, description, details;
+    long sample = -1;
+};
 
 class AlarmService : public IZAVServerNotify {
 public:
@@ -25,6 +32,9 @@ public:
     // Records received per alarm type since the last Reset.
     const std::map<std::string, int>& Counts() const { return m_counts; }
     int Total() const { return m_total; }
+    // The first `most` records since the last Reset are also kept as rows for a report.
+    void KeepRows(size_t most) { m_mostRows = most; }
+    std::vector<AlarmRow>& Rows() { return m_rows; }
     void Reset();
 
 private:
@@ -32,6 +42,8 @@ private:
     ULONG m_refs = 0;
     std::map<std::string, int> m_counts;
     int m_total = 0;
+    size_t m_mostRows = 0;
+    std::vector<AlarmRow> m_rows;
 };
 
 } // namespace zavrun

@@ -1,5 +1,6 @@
 #include "ChartReader.h"
 
+#include <algorithm>
 #include <cmath>
 #include <iterator>
 #include <limits>
@@ -67,15 +68,10 @@ ChartPart ReadPart(Chart* chart, IRefChart* details, long samples, const PartRea
     part.upperControl = Limit(chart, samples, reader.noUpperControl, reader.upperControl);
     part.lowerWarning = Limit(chart, samples, reader.noLowerWarning, reader.lowerWarning);
     part.upperWarning = Limit(chart, samples, reader.noUpperWarning, reader.upperWarning);
-    part.alarm.resize(samples);
-    for (long i = 0; i < samples; ++i) {
-        const double value = part.values[i];
-        part.alarm[i] = value < part.lowerControl[i] || value > part.upperControl[i];
-    }
     return part;
 }
 
-constexpr long kCusum = 9, kPareto = 14;
+constexpr long kIndividuals = 3, kMovingS = 4, kCusum = 9, kPareto = 14;
 
 // What the parts of each chart type show, by ChartType code; charts 9 to 13 have no dispersion
 // part, and the dispersion part of charts 5 to 8 over single observations is the moving range.
@@ -118,6 +114,24 @@ void SplitCusum(ChartPart& part, IRefChart* details) {
     part.lowerName = "\u2212H";
 }
 
+// The runs patterns of the last Launch and the specification limits go with the X part; the
+// limits are lines only where its points are single parts.
+void ReadXPartExtras(ChartPart& part, Chart* chart, IRefChart* details, long type) {
+    long patterns = 0;
+    details->get_RunsViolationCount(&patterns);
+    for (long i = 0; i < patterns; ++i) {
+        long test = 0, first = 0, last = 0;
+        if (details->RunsViolation(i, &test, &first, &last) == S_OK)
+            part.runs.push_back({test, static_cast<size_t>(first), static_cast<size_t>(last)});
+    }
+    long set = -1;
+    if (part.values.empty() || chart->raw_SpecLimitSet(0, &set) != S_OK || set < 0)
+        return;
+    chart->raw_LowerSpecLimit(set, &part.lowerSpec);
+    chart->raw_UpperSpecLimit(set, &part.upperSpec);
+    part.specLines = type == kIndividuals || type == kMovingS;
+}
+
 ParetoPart ReadPareto(Chart* chart, IRefChart* details, long samples) {
     ParetoPart pareto;
     for (long i = 0; i < samples; ++i) {
@@ -147,7 +161,12 @@ ChartPicture ReadChartPicture(const VELIQCVChartsLib::_IQCVChartsPtr& chart,
         picture.pareto = ReadPareto(chart, details, samples);
         return picture;
     }
+    long phaseI = 0;
+    details->get_PhaseISamples(&phaseI);
+    picture.phaseI = static_cast<size_t>(std::max(phaseI, 0L));
+    details->get_Sigma(&picture.sigma);
     picture.parts.push_back(ReadPart(chart, details, samples, kXPart));
+    ReadXPartExtras(picture.parts[0], chart, details, type);
     if (type == kCusum)
         SplitCusum(picture.parts[0], details);
     if (type >= 0 && type < static_cast<long>(std::size(kXNames)))

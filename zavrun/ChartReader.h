@@ -9,8 +9,9 @@
 
 namespace zavrun {
 
-// The X part and the dispersion part of the chart with their centre lines and limits; points
-// outside the control limits are marked as alarms.
+// The X part and the dispersion part of the chart with their centre lines and limits, the runs
+// patterns and specification limits, phase I and sigma; or the Pareto chart's ranking. The
+// samples' identities and the anchors are the caller's to add.
 ChartPicture ReadChartPicture(const VELIQCVChartsLib::_IQCVChartsPtr& chart,
                               const std::string& title);
 

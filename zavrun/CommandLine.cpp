@@ -17,6 +17,9 @@ const char kUsage[] =
     "                         cases with one process name is its own run\n"
     "  --out FILE.jsonl       alarm records as JSON Lines (default: standard output)\n"
     "  --svg FOLDER           write a control chart per run as SVG into FOLDER\n"
+    "  --report FOLDER        write FOLDER\\index.html: every run's chart and alarm records\n"
+    "                         on one page to open in a browser\n"
+    "  --quiet                no progress line on the console\n"
     "  --log-dir FOLDER       folder of the daily log (default: the current folder)\n"
     "  --log-level LEVEL      ERROR, WARNING, INFO, DEBUG or TRACE (default INFO)\n";
 
@@ -70,8 +73,8 @@ RunOptions ParseCommandLine(const std::vector<std::string>& args) {
     RunOptions options;
     for (size_t i = 0; i < args.size(); ++i) {
         const std::string& option = args[i];
-        if (option == "--help" || option == "-h") {
-            options.help = true;
+        if (option == "--help" || option == "-h" || option == "--quiet") {
+            (option == "--quiet" ? options.quiet : options.help) = true;
             continue;
         }
         if (option.rfind("--", 0) != 0)
@@ -99,6 +102,8 @@ RunOptions ParseCommandLine(const std::vector<std::string>& args) {
             options.outputFile = value;
         else if (option == "--svg")
             options.svgFolder = value;
+        else if (option == "--report")
+            options.reportFolder = value;
         else if (option == "--log-dir")
             options.logFolder = value;
         else if (option == "--log-level")

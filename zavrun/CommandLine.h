@@ -19,8 +19,10 @@ struct RunOptions {
     std::vector<std::string> processVariables; // --process-vars: names, comma-separated
     std::string outputFile;                    // --out: JSON Lines; standard output when empty
     std::string svgFolder;                     // --svg: a control chart per run goes here
+    std::string reportFolder;                  // --report: index.html of all runs goes here
     std::string logFolder;                     // --log-dir: the daily log's folder
     std::string logLevel = "INFO";             // --log-level
+    bool quiet = false;                        // --quiet: no progress line
     bool help = false;
 };
 

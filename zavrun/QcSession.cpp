@@ -2,8 +2,11 @@
 
 #include <cstdio>
 #include <cstdlib>
+#include <set>
+#include <unordered_map>
 
 #include "ChartReader.h"
+#include "JsonLines.h"
 #include "SvgChart.h"
 
 namespace zavrun {
@@ -69,6 +72,13 @@ void QcSession::Open() {
         m_charId = 1;
     if (!m_options.ignoreVariable.empty())
         m_ignoreVariable = Variable(m_options.ignoreVariable);
+    GetValueFromQCPFile("SampleVar", m_qcpPath.c_str(), m_sampleVar);
+    int columns = 0, column = 0;
+    GetValueFromQCPFile("au_column_count", m_qcpPath.c_str(), columns);
+    for (int i = 0; i < columns; ++i)
+        if (GetValueFromQCPFile(("au_column_" + std::to_string(i)).c_str(), m_qcpPath.c_str(),
+                                column))
+            m_identityColumns.push_back(column);
 }
 
 int QcSession::Variable(const std::string& nameOrNumber) const {
@@ -90,6 +100,9 @@ std::vector<int> QcSession::ProcessVariables() const {
 
 RunSummary QcSession::RunBlock(long firstCase, long lastCase, const std::string& processName) {
     RunSummary summary;
+    summary.number = ++m_runs;
+    if (onRunStart)
+        onRunStart(summary.number, processName, firstCase, lastCase);
     summary.processName = processName;
     summary.firstCase = firstCase;
     summary.lastCase = lastCase;
@@ -115,11 +128,13 @@ RunSummary QcSession::RunBlock(long firstCase, long lastCase, const std::string&
     specs.NotifyZAVServerOfAlarms(&m_module);
     summary.alarms = m_service.Counts();
     summary.totalAlarms = m_service.Total();
-    WriteChart(summary, ++m_runs);
+    summary.rows = std::move(m_service.Rows());
+    m_service.Rows().clear();
+    ReadRun(summary, view);
     return summary;
 }
 
-void QcSession::WriteChart(RunSummary& summary, int runNumber) {
+void QcSession::ReadRun(RunSummary& summary, const VELTRIUM::_SpreadsheetPtr& view) {
     IRefApplicationPtr application(m_application);
     VELIQCVChartsLib::_IQCVCharts* chartPointer = nullptr;
     if (!application || application->get_LastChartServer(&chartPointer) != S_OK)
@@ -131,22 +146,81 @@ void QcSession::WriteChart(RunSummary& summary, int runNumber) {
         details->GetRunStatistics(&statistics);
         summary.cancelled = statistics.cancelled != 0;
     }
-    if (m_options.svgFolder.empty())
-        return;
+    if (!m_options.svgFolder.empty() || !m_options.reportFolder.empty())
+        DrawChart(summary, chart, view);
+}
+
+namespace {
+
+// Each report row's sample on the chart, found by its identity (a runs violation's by the
+// identity of its first sample), and the samples to anchor for the links.
+std::vector<size_t> LinkRows(std::vector<AlarmRow>& rows, long samples,
+                             const std::function<std::string(size_t)>& identity) {
+    if (rows.empty())
+        return {};
+    std::unordered_map<std::string, long> wanted;
+    for (const AlarmRow& row : rows)
+        wanted.emplace(row.sampleId.substr(0, row.sampleId.find(" - ")), -1);
+    for (long i = 0; i < samples; ++i) {
+        auto found = wanted.find(identity(i));
+        if (found != wanted.end() && found->second < 0)
+            found->second = i;
+    }
+    std::set<size_t> anchors;
+    for (AlarmRow& row : rows) {
+        row.sample = wanted[row.sampleId.substr(0, row.sampleId.find(" - "))];
+        if (row.sample >= 0)
+            anchors.insert(static_cast<size_t>(row.sample));
+    }
+    return {anchors.begin(), anchors.end()};
+}
+
+} // namespace
+
+// The sample's identity as the alarm records give it: the chart's label when the project forms
+// samples by a variable, else the identity cells of the sample's first case joined by "_".
+std::string QcSession::Identity(const VELIQCVChartsLib::_IQCVChartsPtr& chart,
+                                const VELTRIUM::_SpreadsheetPtr& view, size_t sample) const {
+    const long index = static_cast<long>(sample);
+    if (m_sampleVar >= 0) {
+        _bstr_t label;
+        IRefChartPtr(chart)->SampleLabel(index, label.GetAddress());
+        return Utf8(label.length() ? static_cast<const wchar_t*>(label) : L"");
+    }
+    const long caseNumber = static_cast<long>(chart->SampleFirstCase(index)) + 1;
+    std::string identity;
+    for (size_t i = 0; i < m_identityColumns.size(); ++i) {
+        const _bstr_t cell = view->CellText(caseNumber, m_identityColumns[i]);
+        identity += (i ? "_" : "") + Utf8(cell.length() ? static_cast<const wchar_t*>(cell) : L"");
+    }
+    return identity;
+}
+
+void QcSession::DrawChart(RunSummary& summary, const VELIQCVChartsLib::_IQCVChartsPtr& chart,
+                          const VELTRIUM::_SpreadsheetPtr& view) {
     std::string title = summary.processName.empty() ? "all cases" : summary.processName;
     title += " (cases " + std::to_string(summary.firstCase) + " to " +
              std::to_string(summary.lastCase) + ")";
-    char name[32];
-    snprintf(name, sizeof name, "run%03d.svg", runNumber);
-    summary.chartFile = m_options.svgFolder + "\\" + name;
-    std::string svg = RenderSvg(ReadChartPicture(chart, title));
-    FILE* file = fopen(summary.chartFile.c_str(), "wb");
-    if (!file || fwrite(svg.data(), 1, svg.size(), file) != svg.size()) {
-        if (file)
-            fclose(file);
-        throw InputError(summary.chartFile + ": cannot be written");
+    ChartPicture picture = ReadChartPicture(chart, title);
+    picture.identity = [&](size_t sample) { return Identity(chart, view, sample); };
+    if (!m_options.reportFolder.empty()) {
+        picture.anchorPrefix = "run" + std::to_string(summary.number) + "-";
+        picture.anchors = LinkRows(summary.rows, summary.samples, picture.identity);
     }
-    fclose(file);
+    std::string svg = RenderSvg(picture);
+    if (!m_options.svgFolder.empty()) {
+        char name[32];
+        snprintf(name, sizeof name, "run%03d.svg", summary.number);
+        summary.chartFile = m_options.svgFolder + "\\" + name;
+        FILE* file = fopen(summary.chartFile.c_str(), "wb");
+        bool written = file && fwrite(svg.data(), 1, svg.size(), file) == svg.size();
+        if (file)
+            written = fclose(file) == 0 && written;
+        if (!written)
+            throw InputError(summary.chartFile + ": cannot be written");
+    }
+    if (!m_options.reportFolder.empty())
+        summary.svg = std::move(svg);
 }
 
 } // namespace zavrun

@@ -2,6 +2,7 @@
 // over them (one per process block, or one over all cases).
 #pragma once
 
+#include <functional>
 #include <map>
 #include <stdexcept>
 #include <string>
@@ -23,13 +24,16 @@ public:
 };
 
 struct RunSummary {
+    int number = 0; // from 1, in the order of the runs
     std::string processName;
     long firstCase = 0, lastCase = 0;
     long samples = 0;
     bool cancelled = false;
     std::map<std::string, int> alarms; // per alarm type
     int totalAlarms = 0;
-    std::string chartFile; // the SVG written, if any
+    std::string chartFile;      // the SVG written, if any
+    std::string svg;            // the chart, kept for a report
+    std::vector<AlarmRow> rows; // the first records, kept for a report
 };
 
 class QcSession {
@@ -42,11 +46,22 @@ public:
     // other failures. `report` is called after each run.
     template <typename Report> void RunAll(Report report);
 
+    // Called as each run starts, with its number, process name and cases.
+    std::function<void(int run, const std::string& processName, long firstCase, long lastCase)>
+        onRunStart;
+    long Cases() const { return m_sheet->NumberOfCases(); }
+    // The application's progress readout, for a display on another thread; null when it has none.
+    IRefApplicationPtr Progress() const { return IRefApplicationPtr(m_application); }
+
 private:
     RunSummary RunBlock(long firstCase, long lastCase, const std::string& processName);
     std::vector<int> ProcessVariables() const;
     int Variable(const std::string& nameOrNumber) const;
-    void WriteChart(RunSummary& summary, int runNumber);
+    void ReadRun(RunSummary& summary, const VELTRIUM::_SpreadsheetPtr& view);
+    void DrawChart(RunSummary& summary, const VELIQCVChartsLib::_IQCVChartsPtr& chart,
+                   const VELTRIUM::_SpreadsheetPtr& view);
+    std::string Identity(const VELIQCVChartsLib::_IQCVChartsPtr& chart,
+                         const VELTRIUM::_SpreadsheetPtr& view, size_t sample) const;
 
     const RunOptions& m_options;
     // The files as full paths: the initialization-file reader looks for a relative path in the
@@ -59,6 +74,9 @@ private:
     Vexil::_ObjectManagerPtr m_objectManager;
     int m_charId = 1;
     int m_ignoreVariable = 0;
+    // What identifies a sample in the alarm records: the sample variable, or these columns.
+    int m_sampleVar = -1;
+    std::vector<int> m_identityColumns;
     int m_runs = 0;
 };
 

@@ -2,128 +2,143 @@
 
 #include <algorithm>
 #include <cmath>
-#include <cstdio>
 #include <limits>
 
+#include "SvgParts.h"
+#include "SvgWriter.h"
+
 namespace zavrun {
+
+const char* const kRunsTestNames[7] = {"same side",
+                                       "trend",
+                                       "alternating",
+                                       "zone A",
+                                       "zone B",
+                                       "zone C (stratification)",
+                                       "beyond zone C (mixture)"};
+
 namespace {
 
-// Each part is a band of kPartHeight: its name, then its plot.
-constexpr double kWidth = 1000, kPartHeight = 260, kLeft = 70, kRight = 80, kTop = 30;
-constexpr double kNameHeight = 20, kPlotWidth = kWidth - kLeft - kRight;
-constexpr double kPlotHeight = kPartHeight - kNameHeight - 30;
-// A Pareto chart leaves room below its bars for the category names when they are turned.
-constexpr double kTurnedNamesHeight = 120;
-constexpr size_t kLongestCategory = 20; // characters of a name shown; longer ones are cut
+const char *const kBlue = "#1f4e79", *const kRed = "#c62828", *const kAmber = "#e08a00",
+                  *const kGreen = "#2e7d32", *const kPurple = "#8e24aa",
+                  *const kSpecColour = "#37474f", *const kGrey = "#757575";
+constexpr double kTitleHeight = 30, kLegendHeight = 26, kSummaryLine = 16;
+constexpr size_t kEveryMarker = 150;      // up to this many samples every point has a marker
+constexpr size_t kLongestSampleName = 28; // characters of a sample's name on the axis
 
-std::string Number(double value) {
-    char text[32];
-    snprintf(text, sizeof text, "%.6g", value);
-    return text;
+double At(const std::vector<double>& series, size_t i) {
+    return i < series.size() ? series[i] : NAN;
 }
 
-// A value on an axis or beside a line: as many digits as fit into the margins.
-std::string Short(double value) {
-    char text[32];
-    for (int digits = 6; digits >= 3; --digits)
-        if (snprintf(text, sizeof text, "%.*g", digits, value) <= 7)
-            break;
-    return text;
+double LastFinite(const std::vector<double>& series) {
+    auto last = std::find_if(series.rbegin(), series.rend(),
+                             [](double value) { return std::isfinite(value); });
+    return last == series.rend() ? NAN : *last;
 }
 
-std::string Escape(const std::string& text) {
-    std::string out;
-    for (char ch : text) {
-        switch (ch) {
-        case '&':
-            out += "&amp;";
-            break;
-        case '<':
-            out += "&lt;";
-            break;
-        case '>':
-            out += "&gt;";
-            break;
-        case '"':
-            out += "&quot;";
-            break;
-        default:
-            out += ch;
-        }
-    }
-    return out;
+// 1, 2, 2.5 or 5 times a power of ten: the step between about `ticks` round values over `range`.
+double NiceStep(double range, double ticks) {
+    const double raw = range / ticks, power = std::pow(10, std::floor(std::log10(raw)));
+    for (double factor : {1.0, 2.0, 2.5, 5.0})
+        if (factor * power >= raw)
+            return factor * power;
+    return 10 * power;
 }
 
-// Maps sample indexes and values of one part into its band of the picture.
+enum class Signal { none, warning, control };
+
+// Beyond the control limits (either side of a CuSum), or outside only the warning limits.
+Signal SignalAt(const ChartPart& part, size_t i) {
+    const double value = At(part.values, i), below = At(part.lowerSide, i);
+    if (value < At(part.lowerControl, i) || value > At(part.upperControl, i) ||
+        below < At(part.lowerControl, i))
+        return Signal::control;
+    if (value < At(part.lowerWarning, i) || value > At(part.upperWarning, i))
+        return Signal::warning;
+    return Signal::none;
+}
+
+// Maps sample indexes and values of one part into its plot, and gives the round values of its
+// axis. Sample i owns the slot from Left(i) to Left(i + 1).
 class Scale {
 public:
-    Scale(const ChartPart& part, double top)
-        : m_top(top + kNameHeight), m_count(part.values.size()) {
+    Scale(const ChartPart& part, double plotTop)
+        : m_top(plotTop), m_count(std::max<size_t>(part.values.size(), 1)) {
         double low = std::numeric_limits<double>::infinity(), high = -low;
+        auto take = [&](double value) {
+            if (std::isfinite(value)) {
+                low = std::min(low, value);
+                high = std::max(high, value);
+            }
+        };
         for (const std::vector<double>* series :
              {&part.values, &part.lowerControl, &part.upperControl, &part.lowerWarning,
               &part.upperWarning, &part.center, &part.lowerSide})
             for (double value : *series)
-                if (std::isfinite(value)) {
-                    low = std::min(low, value);
-                    high = std::max(high, value);
-                }
+                take(value);
+        if (part.specLines) {
+            take(part.lowerSpec);
+            take(part.upperSpec);
+        }
         if (!std::isfinite(low)) {
             low = 0;
             high = 1;
         }
-        double margin = high > low ? (high - low) * 0.05 : 1;
+        const double margin = high > low ? (high - low) * 0.06 : std::max(std::fabs(low), 1.0);
         m_low = low - margin;
         m_high = high + margin;
+        m_step = NiceStep(m_high - m_low, 5);
     }
-    double X(double index) const {
-        return kLeft + (m_count > 1 ? kPlotWidth * index / (m_count - 1) : kPlotWidth / 2);
-    }
+    double Left(double index) const { return kLeft + kPlotWidth * index / m_count; }
+    double X(double index) const { return Left(index + 0.5); }
+    double Slot() const { return kPlotWidth / m_count; }
     double Y(double value) const {
         return m_top + kPlotHeight * (m_high - value) / (m_high - m_low);
     }
-    double Low() const { return m_low; }
-    double High() const { return m_high; }
+    double Top() const { return m_top; }
+    double Bottom() const { return m_top + kPlotHeight; }
+    std::vector<double> Ticks() const {
+        std::vector<double> ticks;
+        for (double tick = std::ceil(m_low / m_step) * m_step; tick <= m_high; tick += m_step)
+            ticks.push_back(std::fabs(tick) < m_step * 1e-9 ? 0 : tick);
+        return ticks;
+    }
+    // The pixel column of a sample, for thinning long runs.
+    long Column(size_t index) const { return static_cast<long>(X(index) - kLeft); }
 
 private:
-    double m_top, m_low = 0, m_high = 1;
+    double m_top, m_low = 0, m_high = 1, m_step = 1;
     size_t m_count;
 };
 
-// A line that follows a per-sample limit, broken where the limit is absent. Drawn in steps, so a
-// limit that changes with the subgroup size shows where it changes; a run of equal values is
-// one segment, and a long run is read once per pixel column.
+// A line that follows a per-sample limit across each sample's slot, broken where the limit is
+// absent: steps where it changes, one segment for a run of equal values.
 void AppendLimit(std::string& svg, const Scale& scale, const std::vector<double>& limit,
-                 const char* style) {
-    const size_t count = limit.size();
-    const size_t stride = count > kPlotWidth ? count / static_cast<size_t>(kPlotWidth) : 1;
+                 const std::string& style) {
     std::string points;
     auto flush = [&] {
         if (!points.empty())
-            svg +=
-                "<polyline fill=\"none\" " + std::string(style) + " points=\"" + points + "\"/>\n";
+            svg += "<polyline fill=\"none\" " + style + " points=\"" + points + "\"/>\n";
         points.clear();
     };
-    double current = std::numeric_limits<double>::quiet_NaN();
-    double startX = 0;
-    auto segment = [&](double endX) {
-        if (!std::isfinite(current))
-            return;
-        points += Number(startX) + "," + Number(scale.Y(current)) + " " + Number(endX) + "," +
-                  Number(scale.Y(current)) + " ";
+    const size_t count = limit.size();
+    const size_t stride = std::max<size_t>(count / static_cast<size_t>(kPlotWidth), 1);
+    double current = NAN, start = 0;
+    auto segment = [&](double end) {
+        if (std::isfinite(current))
+            points += Number(start) + "," + Number(scale.Y(current)) + " " + Number(end) + "," +
+                      Number(scale.Y(current)) + " ";
     };
     for (size_t i = 0; i < count; i += stride) {
-        const double value = limit[i];
-        if (value == current)
+        if (limit[i] == current)
             continue;
-        const double x = scale.X(i ? i - 0.5 : 0);
-        segment(x);
-        if (!std::isfinite(value))
+        segment(scale.Left(i));
+        if (!std::isfinite(limit[i]))
             flush();
-        current = value;
-        startX = x;
+        current = limit[i];
+        start = scale.Left(i);
     }
-    segment(scale.X(count ? count - 1 : 0));
+    segment(scale.Left(count));
     flush();
 }
 
@@ -133,7 +148,7 @@ void AppendSeries(std::string& svg, const Scale& scale, const std::vector<double
                   const char* kind, const char* colour) {
     const size_t count = values.size();
     const std::string style = "class=\"" + std::string(kind) + "\" stroke=\"" + colour +
-                              "\" stroke-width=\"1\" fill=\"none\"";
+                              "\" stroke-width=\"1.2\" fill=\"none\"";
     if (count <= kPlotWidth) {
         std::string points;
         for (size_t i = 0; i < count; ++i)
@@ -144,8 +159,8 @@ void AppendSeries(std::string& svg, const Scale& scale, const std::vector<double
     }
     std::string path;
     for (int column = 0; column < kPlotWidth; ++column) {
-        size_t first = count * column / static_cast<size_t>(kPlotWidth);
-        size_t last = count * (column + 1) / static_cast<size_t>(kPlotWidth);
+        const size_t first = count * column / static_cast<size_t>(kPlotWidth);
+        const size_t last = count * (column + 1) / static_cast<size_t>(kPlotWidth);
         double low = std::numeric_limits<double>::infinity(), high = -low;
         for (size_t i = first; i < last; ++i)
             if (std::isfinite(values[i])) {
@@ -153,193 +168,353 @@ void AppendSeries(std::string& svg, const Scale& scale, const std::vector<double
                 high = std::max(high, values[i]);
             }
         if (std::isfinite(low))
-            path += "M" + Number(kLeft + column) + " " + Number(scale.Y(high) - 0.5) + "V" +
+            path += "M" + Number(kLeft + column + 0.5) + " " + Number(scale.Y(high) - 0.5) + "V" +
                     Number(scale.Y(low) + 0.5);
     }
     svg += "<path " + style + " d=\"" + path + "\"/>\n";
 }
 
-void AppendAlarm(std::string& svg, const Scale& scale, size_t sample, double value) {
+void AppendMarker(std::string& svg, const Scale& scale, size_t i, double value, const char* kind,
+                  const char* colour, double radius) {
     if (std::isfinite(value))
-        svg += "<circle class=\"alarm\" cx=\"" + Number(scale.X(sample)) + "\" cy=\"" +
-               Number(scale.Y(value)) + "\" r=\"3.5\" fill=\"#c00000\"/>\n";
+        svg += "<circle class=\"" + std::string(kind) + "\" cx=\"" + Number(scale.X(i)) +
+               "\" cy=\"" + Number(scale.Y(value)) + "\" r=\"" + Number(radius) + "\" fill=\"" +
+               colour + "\"/>\n";
 }
 
-// The alarms of the part on its values, and the points of its lower side beyond the lower limit.
-void AppendAlarms(std::string& svg, const Scale& scale, const ChartPart& part) {
-    for (size_t i = 0; i < part.alarm.size() && i < part.values.size(); ++i)
-        if (part.alarm[i])
-            AppendAlarm(svg, scale, i, part.values[i]);
-    for (size_t i = 0; i < part.lowerSide.size() && i < part.lowerControl.size(); ++i)
-        if (part.lowerSide[i] < part.lowerControl[i])
-            AppendAlarm(svg, scale, i, part.lowerSide[i]);
+// The points (each one on short charts), then the samples that signal: beyond the control limits
+// in red, outside only the warning limits in amber, at most one of each per pixel column.
+void AppendPoints(std::string& svg, const Scale& scale, const ChartPart& part) {
+    const size_t count = part.values.size();
+    if (count <= kEveryMarker)
+        for (size_t i = 0; i < count; ++i)
+            AppendMarker(svg, scale, i, part.values[i], "point", kBlue, 1.8);
+    long lastColumn[2] = {-1, -1};
+    for (size_t i = 0; i < count; ++i) {
+        const Signal signal = SignalAt(part, i);
+        if (signal == Signal::none)
+            continue;
+        const bool control = signal == Signal::control;
+        long& last = lastColumn[control];
+        if (scale.Column(i) == last)
+            continue;
+        last = scale.Column(i);
+        const double below = At(part.lowerSide, i);
+        const double value = control && below < At(part.lowerControl, i) ? below : part.values[i];
+        AppendMarker(svg, scale, i, value, control ? "signal beyond-control" : "signal warning",
+                     control ? kRed : kAmber, control ? 3.8 : 3.2);
+    }
+}
+
+// Each runs pattern as a band over the samples it spans (overlapping ones merged) and a diamond
+// on the sample that completed it.
+void AppendRuns(std::string& svg, const Scale& scale, const ChartPart& part) {
+    double bandStart = -1, bandEnd = -1;
+    auto flush = [&] {
+        if (bandEnd > bandStart)
+            svg += "<rect class=\"runs\" x=\"" + Number(bandStart) + "\" y=\"" +
+                   Number(scale.Top()) + "\" width=\"" + Number(bandEnd - bandStart) +
+                   "\" height=\"" + Number(kPlotHeight) + "\" fill=\"" + kPurple +
+                   "\" fill-opacity=\"0.12\"/>\n";
+    };
+    long lastColumn = -1;
+    for (const RunsMark& run : part.runs) {
+        const double start = scale.Left(run.first), end = scale.Left(run.last + 1);
+        if (start > bandEnd) {
+            flush();
+            bandStart = start;
+        }
+        bandEnd = std::max(bandEnd, end);
+        const double value = At(part.values, run.last);
+        if (!std::isfinite(value) || scale.Column(run.last) == lastColumn)
+            continue;
+        lastColumn = scale.Column(run.last);
+        const double x = scale.X(run.last), y = scale.Y(value);
+        svg += "<path class=\"signal runs-end\" d=\"M" + Number(x) + " " + Number(y - 5) +
+               "l5 5-5 " + "5-5-5z\" fill=\"none\" stroke=\"" + kPurple +
+               "\" stroke-width=\"1.5\"/>\n";
+    }
+    flush();
+}
+
+// A transparent band over each linked sample, down through every part, that a page's link
+// shows (see the style).
+void AppendAnchors(std::string& svg, const ChartPicture& picture, double top) {
+    if (picture.parts.empty())
+        return;
+    const Scale scale(picture.parts[0], top + kNameHeight);
+    const double width = std::max(scale.Slot(), 4.0);
+    const double height = kPartHeight * (picture.parts.size() - 1) + kPlotHeight;
+    for (size_t i : picture.anchors)
+        svg += "<rect class=\"anchor\" id=\"" + Escape(picture.anchorPrefix) + "s" +
+               std::to_string(i) + "\" x=\"" + Number(scale.X(i) - width / 2) + "\" y=\"" +
+               Number(scale.Top()) + "\" width=\"" + Number(width) + "\" height=\"" +
+               Number(height) + "\"/>\n";
 }
 
 struct LimitLabel {
     double y;
-    std::string text, colour;
+    std::string text;
+    const char* colour;
 };
 
-// Each line's name and value beside its last point, moved apart where they would overlap.
+// Each line's name and value at the right edge, moved apart where they would overlap.
 void AppendLimitLabels(std::string& svg, std::vector<LimitLabel> labels) {
     std::sort(labels.begin(), labels.end(),
               [](const LimitLabel& a, const LimitLabel& b) { return a.y < b.y; });
     for (size_t i = 1; i < labels.size(); ++i)
         labels[i].y = std::max(labels[i].y, labels[i - 1].y + 11);
     for (const LimitLabel& label : labels)
-        svg += "<text class=\"limit-label\" x=\"" + Number(kLeft + kPlotWidth + 4) + "\" y=\"" +
-               Number(label.y + 3.5) + "\" font-size=\"10\" fill=\"" + label.colour + "\">" +
-               Escape(label.text) + "</text>\n";
+        svg += SvgText(kLeft + kPlotWidth + 5, label.y + 3.5, label.text,
+                       "class=\"limit-label\" font-size=\"10\" fill=\"" +
+                           std::string(label.colour) + "\"");
 }
 
-// The part's name over its plot, which starts kNameHeight below `top`.
-void AppendFrame(std::string& svg, double top, const std::string& name) {
-    svg += "<text class=\"part-name\" x=\"" + Number(kLeft) + "\" y=\"" + Number(top + 14) +
-           "\" font-size=\"13\" font-weight=\"bold\">" + Escape(name) + "</text>\n";
-    top += kNameHeight;
-    svg += "<rect class=\"part\" x=\"" + Number(kLeft) + "\" y=\"" + Number(top) + "\" width=\"" +
-           Number(kPlotWidth) + "\" height=\"" + Number(kPlotHeight) +
-           "\" fill=\"#fafafa\" stroke=\"#999\"/>\n";
-}
-
-// A value on the left-hand axis, ending at the plot.
-void AppendAxisValue(std::string& svg, double y, double value) {
-    svg += "<text x=\"" + Number(kLeft - 4) + "\" y=\"" + Number(y + 4) +
-           "\" font-size=\"10\" text-anchor=\"end\">" + Short(value) + "</text>\n";
-}
-
-void AppendPart(std::string& svg, const ChartPart& part, double top) {
-    Scale scale(part, top);
-    AppendFrame(svg, top, part.name);
-    for (double value : {scale.High(), scale.Low()})
-        AppendAxisValue(svg, scale.Y(value), value);
-    const char *red = "#c00000", *orange = "#e69500", *green = "#2e7d32";
-    const std::string control = "stroke=\"" + std::string(red) + "\" stroke-width=\"1.2\"";
+void AppendLimits(std::string& svg, const Scale& scale, const ChartPart& part) {
+    const std::string control = "stroke=\"" + std::string(kRed) + "\" stroke-width=\"1.2\"";
     const std::string warning =
-        "stroke=\"" + std::string(orange) + "\" stroke-width=\"1\" stroke-dasharray=\"6,4\"";
+        "stroke=\"" + std::string(kAmber) + "\" stroke-width=\"1\" stroke-dasharray=\"6,4\"";
+    const std::string spec = "stroke=\"" + std::string(kSpecColour) +
+                             "\" stroke-width=\"1\" stroke-dasharray=\"8,3,2,3\"";
+    const size_t count = part.values.size();
+    const std::vector<double> lsl(part.specLines ? count : 0, part.lowerSpec),
+        usl(part.specLines ? count : 0, part.upperSpec);
     const struct {
         const std::vector<double>& limit;
-        std::string kind, style, name;
+        const char* kind;
+        const std::string& style;
+        std::string name;
         const char* colour;
-    } lines[] = {{part.upperControl, "ucl", control, part.upperName, red},
-                 {part.lowerControl, "lcl", control, part.lowerName, red},
-                 {part.upperWarning, "uwl", warning, "UWL", orange},
-                 {part.lowerWarning, "lwl", warning, "LWL", orange},
-                 {part.center, "centre", "stroke=\"#2e7d32\" stroke-width=\"1\"", "CL", green}};
+    } lines[] = {{part.upperControl, "ucl", control, part.upperName, kRed},
+                 {part.lowerControl, "lcl", control, part.lowerName, kRed},
+                 {part.upperWarning, "uwl", warning, "UWL", kAmber},
+                 {part.lowerWarning, "lwl", warning, "LWL", kAmber},
+                 {part.center, "centre", "stroke=\"#2e7d32\" stroke-width=\"1\"", "CL", kGreen},
+                 {usl, "usl", spec, "USL", kSpecColour},
+                 {lsl, "lsl", spec, "LSL", kSpecColour}};
     std::vector<LimitLabel> labels;
     for (const auto& line : lines) {
-        AppendLimit(svg, scale, line.limit, ("class=\"" + line.kind + "\" " + line.style).c_str());
-        auto last = std::find_if(line.limit.rbegin(), line.limit.rend(),
-                                 [](double value) { return std::isfinite(value); });
-        if (last != line.limit.rend())
-            labels.push_back({scale.Y(*last), line.name + " " + Short(*last), line.colour});
+        AppendLimit(svg, scale, line.limit,
+                    "class=\"" + std::string(line.kind) + "\" " + line.style);
+        const double last = LastFinite(line.limit);
+        if (std::isfinite(last))
+            labels.push_back({scale.Y(last), line.name + " " + Short(last), line.colour});
     }
     AppendLimitLabels(svg, labels);
-    AppendSeries(svg, scale, part.values, "measure", "#1f4e79");
+}
+
+// The plot's frame, round values with light grid lines, and phase I shaded.
+void AppendFrame(std::string& svg, const Scale& scale, const ChartPicture& picture,
+                 const ChartPart& part) {
+    svg += SvgText(kLeft, scale.Top() - 7, part.name,
+                   "class=\"part-name\" font-size=\"13\" font-weight=\"bold\"");
+    svg += "<rect class=\"part\" x=\"" + Number(kLeft) + "\" y=\"" + Number(scale.Top()) +
+           "\" width=\"" + Number(kPlotWidth) + "\" height=\"" + Number(kPlotHeight) +
+           "\" fill=\"#ffffff\" stroke=\"#9e9e9e\"/>\n";
+    const size_t count = part.values.size();
+    if (picture.phaseI > 0 && picture.phaseI < count)
+        svg += "<rect class=\"phase-one\" x=\"" + Number(kLeft) + "\" y=\"" + Number(scale.Top()) +
+               "\" width=\"" + Number(scale.Left(picture.phaseI) - kLeft) + "\" height=\"" +
+               Number(kPlotHeight) + "\" fill=\"#eceff1\"/>\n";
+    for (double tick : scale.Ticks()) {
+        const double y = scale.Y(tick);
+        svg += "<line class=\"grid\" x1=\"" + Number(kLeft) + "\" x2=\"" +
+               Number(kLeft + kPlotWidth) + "\" y1=\"" + Number(y) + "\" y2=\"" + Number(y) +
+               "\" stroke=\"#e0e0e0\"/>\n";
+        svg += SvgText(kLeft - 5, y + 3.5, Short(tick),
+                       "class=\"y-tick\" font-size=\"10\" text-anchor=\"end\"");
+    }
+}
+
+std::string SampleName(const ChartPicture& picture, size_t i) {
+    std::string name = picture.identity ? picture.identity(i) : std::string();
+    return name.empty() ? std::to_string(i + 1) : Cut(name, kLongestSampleName);
+}
+
+// Sample names under the plot at a round step wide enough for them not to touch, and the
+// divider between phase I and phase II with its labels.
+void AppendSampleAxis(std::string& svg, const Scale& scale, const ChartPicture& picture,
+                      size_t count) {
+    size_t widest = 1;
+    for (size_t i : {size_t{0}, count / 2, count ? count - 1 : 0})
+        widest = std::max(widest, Characters(SampleName(picture, i)));
+    const double needed = (widest + 2) * kFontWidth;
+    const size_t step =
+        static_cast<size_t>(NiceStep(std::max(needed / scale.Slot(), 1.0), 1) + 0.5);
+    const double axis = scale.Bottom();
+    for (size_t i = 0; i < count; i += step) {
+        const std::string name = SampleName(picture, i);
+        // A name wider than the room left of the first tick or right of the last stays inside.
+        const double half = Characters(name) * kFontWidth * 0.45;
+        const double x = std::clamp(scale.X(i), half + 2, kWidth - half - 2);
+        svg += "<line x1=\"" + Number(scale.X(i)) + "\" x2=\"" + Number(scale.X(i)) + "\" y1=\"" +
+               Number(axis) + "\" y2=\"" + Number(axis + 4) + "\" stroke=\"#9e9e9e\"/>\n";
+        svg +=
+            SvgText(x, axis + 15, name, "class=\"x-tick\" font-size=\"10\" text-anchor=\"middle\"");
+    }
+    if (picture.phaseI == 0 || picture.phaseI >= count)
+        return;
+    const double x = scale.Left(picture.phaseI);
+    svg += "<line class=\"phase-divider\" x1=\"" + Number(x) + "\" x2=\"" + Number(x) + "\" y1=\"" +
+           Number(scale.Top()) + "\" y2=\"" + Number(axis + 34) + "\" stroke=\"" + kGrey +
+           "\" stroke-dasharray=\"4,3\"/>\n";
+    const std::string style =
+        "class=\"phase-label\" font-size=\"10\" fill=\"" + std::string(kGrey) + "\" text-anchor=";
+    svg += SvgText(x - 4, axis + 32, "\u25C2 phase I", style + "\"end\"");
+    svg += SvgText(x + 4, axis + 32, "phase II \u25B8", style + "\"start\"");
+}
+
+void AppendPart(std::string& svg, const ChartPicture& picture, const ChartPart& part, double top) {
+    const Scale scale(part, top + kNameHeight);
+    AppendFrame(svg, scale, picture, part);
+    AppendRuns(svg, scale, part);
+    AppendLimits(svg, scale, part);
+    AppendSeries(svg, scale, part.values, "measure", kBlue);
     if (!part.lowerSide.empty())
-        AppendSeries(svg, scale, part.lowerSide, "lower-side", "#7b1fa2");
-    AppendAlarms(svg, scale, part);
+        AppendSeries(svg, scale, part.lowerSide, "lower-side", kPurple);
+    AppendPoints(svg, scale, part);
+    AppendSampleAxis(svg, scale, picture, part.values.size());
 }
 
-// A name cut to kLongestCategory characters (UTF-8), with an ellipsis when it was longer.
-std::string ShortName(const std::string& name) {
-    size_t characters = 0, end = 0;
-    for (; end < name.size() && characters <= kLongestCategory; ++end)
-        if ((name[end] & 0xC0) != 0x80 && ++characters > kLongestCategory)
-            break;
-    return end < name.size() ? name.substr(0, end) + "\u2026" : name;
-}
+// What the picture shows, for the legend: each item once, in the order drawn.
+struct Presence {
+    bool warning = false, spec = false, phase = false, control = false, amber = false, runs = false;
+};
 
-double Slot(const ParetoPart& pareto) {
-    return kPlotWidth / std::max<size_t>(pareto.counts.size(), 1);
-}
-
-// Names are turned when one of them is wider than its bar.
-bool TurnedNames(const ParetoPart& pareto) {
-    size_t longest = 0;
-    for (const std::string& name : pareto.categories)
-        longest = std::max(longest, ShortName(name).size());
-    return longest * 6.5 > Slot(pareto);
-}
-
-void AppendPareto(std::string& svg, const ParetoPart& pareto, double top) {
-    const size_t count = pareto.counts.size();
-    AppendFrame(svg, top, "Pareto: count per category (bars), cumulative percentage (line)");
-    double most = 0;
-    for (double value : pareto.counts)
-        if (std::isfinite(value))
-            most = std::max(most, value);
-    const double countTop = most > 0 ? most * 1.05 : 1, slot = Slot(pareto);
-    top += kNameHeight;
-    auto countY = [&](double value) { return top + kPlotHeight * (1 - value / countTop); };
-    auto percentY = [&](double value) { return top + kPlotHeight * (1 - value / 105); };
-    for (double value : {0.0, most})
-        AppendAxisValue(svg, countY(value), value);
-    for (int percent = 0; percent <= 100; percent += 25)
-        svg += "<text class=\"percent-axis\" x=\"" + Number(kLeft + kPlotWidth + 4) + "\" y=\"" +
-               Number(percentY(percent) + 3.5) + "\" font-size=\"10\" fill=\"#b34700\">" +
-               std::to_string(percent) + "%</text>\n";
-    // The counts come most frequent first, so a pixel column of many bars shows its first one.
-    std::string bars;
-    for (size_t i = 0; i < count; ++i) {
-        if (!std::isfinite(pareto.counts[i]))
-            continue;
-        if (count <= kPlotWidth)
-            svg += "<rect class=\"bar\" x=\"" + Number(kLeft + slot * (i + 0.1)) + "\" y=\"" +
-                   Number(countY(pareto.counts[i])) + "\" width=\"" + Number(slot * 0.8) +
-                   "\" height=\"" + Number(countY(0) - countY(pareto.counts[i])) +
-                   "\" fill=\"#5b8db8\"/>\n";
-        else if (i == 0 || std::floor(slot * i) > std::floor(slot * (i - 1)))
-            bars += "M" + Number(std::floor(kLeft + slot * i) + 0.5) + " " +
-                    Number(countY(pareto.counts[i])) + "V" + Number(countY(0));
-    }
-    if (!bars.empty())
-        svg += "<path class=\"bars\" stroke=\"#5b8db8\" d=\"" + bars + "\"/>\n";
-    std::string points;
-    for (size_t i = 0; i < count; ++i)
-        if (std::isfinite(pareto.cumulativePercent[i])) {
-            const double x = kLeft + slot * (i + 0.5), y = percentY(pareto.cumulativePercent[i]);
-            points += Number(x) + "," + Number(y) + " ";
-            if (slot >= 8)
-                svg += "<circle cx=\"" + Number(x) + "\" cy=\"" + Number(y) +
-                       "\" r=\"2.5\" fill=\"#d9541e\"/>\n";
+Presence Present(const ChartPicture& picture) {
+    Presence present;
+    for (const ChartPart& part : picture.parts) {
+        present.warning |= std::isfinite(LastFinite(part.upperWarning));
+        present.spec |= part.specLines;
+        present.phase |= picture.phaseI > 0 && picture.phaseI < part.values.size();
+        present.runs |= !part.runs.empty();
+        for (size_t i = 0; i < part.values.size(); ++i) {
+            const Signal signal = SignalAt(part, i);
+            present.control |= signal == Signal::control;
+            present.amber |= signal == Signal::warning;
         }
-    svg += "<polyline class=\"cumulative\" fill=\"none\" stroke=\"#d9541e\" stroke-width=\"1.5\" "
-           "points=\"" +
-           points + "\"/>\n";
-    // Names under their bars: level when they fit, else turned, and every k-th one when the bars
-    // are too narrow for a line of text each.
-    const bool turned = TurnedNames(pareto);
-    const size_t every = static_cast<size_t>(std::ceil(12 / std::min(slot, 12.0)));
-    for (size_t i = 0; i < pareto.categories.size(); i += every) {
-        const double x = kLeft + slot * (i + 0.5), y = top + kPlotHeight + 14;
-        svg += "<text class=\"category\" x=\"" + Number(x) + "\" y=\"" + Number(y) +
-               "\" font-size=\"10\" " +
-               (turned ? "text-anchor=\"end\" transform=\"rotate(-60 " + Number(x) + " " +
-                             Number(y - 6) + ")\""
-                       : std::string("text-anchor=\"middle\"")) +
-               ">" + Escape(ShortName(pareto.categories[i])) + "</text>\n";
     }
+    return present;
+}
+
+void AppendLegend(std::string& svg, const ChartPicture& picture, double y) {
+    const Presence present = Present(picture);
+    double x = kLeft;
+    auto item = [&](bool shown, const std::string& symbol, const std::string& text) {
+        if (!shown)
+            return;
+        svg += "<g class=\"legend-item\" transform=\"translate(" + Number(x) + " " + Number(y) +
+               ")\">" + symbol;
+        svg += SvgText(22, 4, text, "font-size=\"11\"") + "</g>\n";
+        x += 30 + Characters(text) * kFontWidth;
+    };
+    auto line = [](const char* colour, const char* dash) {
+        return "<line x1=\"0\" x2=\"18\" y1=\"0\" y2=\"0\" stroke=\"" + std::string(colour) +
+               "\" stroke-width=\"1.5\"" +
+               (*dash ? " stroke-dasharray=\"" + std::string(dash) + "\"" : std::string()) + "/>";
+    };
+    auto dot = [](const char* colour) {
+        return "<circle cx=\"9\" cy=\"0\" r=\"3.8\" fill=\"" + std::string(colour) + "\"/>";
+    };
+    svg += "<g class=\"legend\">\n";
+    const bool charts = !picture.parts.empty();
+    item(charts, line(kBlue, ""), "measure");
+    item(charts, line(kGreen, ""), "centre line");
+    item(charts, line(kRed, ""), "control limits");
+    item(present.warning, line(kAmber, "6,4"), "warning limits");
+    item(present.spec, line(kSpecColour, "8,3,2,3"), "specification limits");
+    item(present.phase, "<rect x=\"0\" y=\"-6\" width=\"18\" height=\"12\" fill=\"#eceff1\"/>",
+         "phase I");
+    item(present.control, dot(kRed), "beyond control limits");
+    item(present.amber, dot(kAmber), "outside warning limits");
+    item(present.runs,
+         "<rect x=\"0\" y=\"-6\" width=\"18\" height=\"12\" fill=\"" + std::string(kPurple) +
+             "\" fill-opacity=\"0.12\"/><path d=\"M9 -5l5 5-5 5-5-5z\" fill=\"none\" stroke=\"" +
+             kPurple + "\" stroke-width=\"1.5\"/>",
+         "runs violation");
+    svg += "</g>\n";
+}
+
+// The lines of text under the chart.
+std::vector<std::string> Summary(const ChartPicture& picture) {
+    std::vector<std::string> lines;
+    if (picture.parts.empty())
+        return ParetoSummary(picture.pareto);
+    const size_t count = picture.parts[0].values.size(), phaseI = std::min(picture.phaseI, count);
+    std::string first = std::to_string(count) + " samples: " + std::to_string(phaseI) +
+                        " in phase I (they set the centre and the limits), " +
+                        std::to_string(count - phaseI) + " in phase II";
+    if (std::isfinite(picture.sigma))
+        first += "; sigma " + Short(picture.sigma);
+    lines.push_back(first);
+    for (const ChartPart& part : picture.parts)
+        lines.push_back(PartSummary(part));
+    std::vector<int> perTest(7);
+    for (const RunsMark& run : picture.parts[0].runs)
+        if (run.test >= 0 && run.test < 7)
+            ++perTest[run.test];
+    std::string runs;
+    for (int test = 0; test < 7; ++test)
+        if (perTest[test])
+            runs += (runs.empty() ? "" : ", ") + std::string(kRunsTestNames[test]) + " " +
+                    std::to_string(perTest[test]);
+    lines.push_back("Runs violations: " + (runs.empty() ? std::string("none") : runs));
+    const ChartPart& x = picture.parts[0];
+    if (!x.specLines && (std::isfinite(x.lowerSpec) || std::isfinite(x.upperSpec)))
+        lines.push_back("Specification limits (for single parts, so not drawn on this chart): "
+                        "LSL " +
+                        (std::isfinite(x.lowerSpec) ? Short(x.lowerSpec) : "none") + ", USL " +
+                        (std::isfinite(x.upperSpec) ? Short(x.upperSpec) : "none"));
+    return lines;
 }
 
 } // namespace
 
+std::string PartSummary(const ChartPart& part) {
+    size_t control = 0, warning = 0;
+    for (size_t i = 0; i < part.values.size(); ++i) {
+        const Signal signal = SignalAt(part, i);
+        control += signal == Signal::control;
+        warning += signal == Signal::warning;
+    }
+    auto range = [](const std::vector<double>& low, const std::vector<double>& high) {
+        const double a = LastFinite(low), b = LastFinite(high);
+        if (!std::isfinite(a))
+            return std::isfinite(b) ? "below " + Short(b) : std::string("none");
+        return std::isfinite(b) ? Short(a) + " to " + Short(b) : "above " + Short(a);
+    };
+    std::string text = part.name + ": CL " + Short(LastFinite(part.center)) + ", control limits " +
+                       range(part.lowerControl, part.upperControl);
+    if (std::isfinite(LastFinite(part.upperWarning)) ||
+        std::isfinite(LastFinite(part.lowerWarning)))
+        text += ", warning limits " + range(part.lowerWarning, part.upperWarning);
+    return text + "; " + std::to_string(control) + " beyond the control limits, " +
+           std::to_string(warning) + " outside only the warning limits";
+}
+
 std::string RenderSvg(const ChartPicture& picture) {
+    const std::vector<std::string> summary = Summary(picture);
     const bool pareto = !picture.pareto.counts.empty();
-    const double height =
-        kTop + kPartHeight * picture.parts.size() +
-        (pareto ? kPartHeight + (TurnedNames(picture.pareto) ? kTurnedNamesHeight : 0)
-         : picture.parts.empty() ? kPartHeight
-                                 : 0);
-    std::string svg = "<svg xmlns=\"http://www.w3.org/2000/svg\" width=\"" + Number(kWidth) +
+    const double partsTop = kTitleHeight + kLegendHeight;
+    const double paretoTop = partsTop + kPartHeight * picture.parts.size();
+    const double summaryTop = paretoTop + (pareto ? ParetoHeight(picture.pareto) : 0) + 8;
+    const double height = summaryTop + kSummaryLine * summary.size() + 8;
+    std::string svg = "<svg xmlns=\"http://www.w3.org/2000/svg\" class=\"chart\" viewBox=\"0 0 " +
+                      Number(kWidth) + " " + Number(height) + "\" width=\"" + Number(kWidth) +
                       "\" height=\"" + Number(height) + "\" font-family=\"sans-serif\">\n";
+    svg += "<style>.anchor{fill:#ffd54f;fill-opacity:0}.anchor:target{fill-opacity:0.55}</style>\n";
     svg += "<rect width=\"100%\" height=\"100%\" fill=\"white\"/>\n";
-    svg += "<text x=\"" + Number(kLeft) + "\" y=\"24\" font-size=\"15\">" + Escape(picture.title) +
-           "</text>\n";
+    svg +=
+        SvgText(kLeft, 21, picture.title, "class=\"title\" font-size=\"15\" font-weight=\"bold\"");
+    AppendLegend(svg, picture, kTitleHeight + 8);
     for (size_t i = 0; i < picture.parts.size(); ++i)
-        AppendPart(svg, picture.parts[i], kTop + i * kPartHeight);
+        AppendPart(svg, picture, picture.parts[i], partsTop + i * kPartHeight);
+    AppendAnchors(svg, picture, partsTop);
     if (pareto)
-        AppendPareto(svg, picture.pareto, kTop + kPartHeight * picture.parts.size());
+        AppendPareto(svg, picture.pareto, paretoTop);
+    for (size_t i = 0; i < summary.size(); ++i)
+        svg += SvgText(kLeft, summaryTop + kSummaryLine * (i + 0.75), summary[i],
+                       "class=\"summary\" font-size=\"11\"");
     svg += "</svg>\n";
     return svg;
 }

@@ -9,6 +9,8 @@
 #include "AlarmService.h"
 #include "CommandLine.h"
 #include "HostModule.h"
+#include "HtmlReport.h"
+#include "ProgressLine.h"
 #include "QcSession.h"
 
 namespace {
@@ -41,16 +43,32 @@ int Run(const RunOptions& options) {
 
     HostModule module(options.logFolder.empty() ? "." : options.logFolder, options.logLevel);
     AlarmService service(alarms);
+    service.KeepRows(options.reportFolder.empty() ? 0 : kReportRowsPerRun);
     QcSession session(options, module, service);
     session.Open();
     int runs = 0, total = 0;
+    std::vector<RunSummary> summaries;
     module.Info("zavrun started");
-    session.RunAll([&](const RunSummary& summary) {
-        PrintSummary(report, ++runs, summary);
-        total += summary.totalAlarms;
-    });
+    {
+        ProgressLine progress(stderr, !options.quiet && ProgressLine::IsConsole(stderr),
+                              session.Progress(), session.Cases());
+        session.onRunStart = [&](int run, const std::string& name, long firstCase, long lastCase) {
+            progress.StartRun(run, name, firstCase, lastCase, total);
+        };
+        session.RunAll([&](RunSummary summary) {
+            progress.Clear();
+            PrintSummary(report, ++runs, summary);
+            total += summary.totalAlarms;
+            if (!options.reportFolder.empty())
+                summaries.push_back(std::move(summary));
+        });
+    }
     if (alarms != stdout)
         fclose(alarms);
+    if (!options.reportFolder.empty()) {
+        WriteHtmlReport(options, summaries);
+        fprintf(report, "report: %s\\index.html\n", options.reportFolder.c_str());
+    }
     fprintf(report, "%d run%s, %d alarm%s%s%s\n", runs, runs == 1 ? "" : "s", total,
             total == 1 ? "" : "s", options.outputFile.empty() ? "" : " written to ",
             options.outputFile.c_str());

@@ -17,9 +17,11 @@
 #include "AlarmService.h"
 #include "CommandLine.h"
 #include "JsonLines.h"
+#include "ProgressLine.h"
 #include "SvgChart.h"
 #include "support/Files.h"
 #include "support/ChildProcess.h"
+#include "support/ComObject.h"
 
 namespace {
 
@@ -86,27 +88,89 @@ std::vector<std::string> Captures(const std::string& text, const std::string& pa
     return found;
 }
 
-TEST(ZavrunParts, AChartShowsItsLinesAndAlarmsWhateverItsLength) {
-    auto svg = [](size_t n, const char* title) {
+// Fifty samples around 10 with limits 7..13 and warning limits 8..12: phase I the first ten,
+// sample 20 beyond the control limits, sample 30 outside only the warning limits, a zone-A
+// pattern over samples 40 to 42; specification limits drawn as lines.
+TEST(ZavrunParts, AChartShowsItsLimitsPhasesSignalsAndSummaryWhateverItsLength) {
+    auto picture = [](size_t n, const char* title) {
         auto line = [n](double value) { return std::vector<double>(n, value); };
-        ChartPart p{"X",      {},      line(10),  line(7),
-                    line(13), line(8), line(NAN), std::vector<bool>(n),
-                    {},       "UCL",   "LCL"};
+        ChartPart p;
+        p.name = "Individuals";
+        p.center = line(10), p.lowerControl = line(7), p.upperControl = line(13);
+        p.lowerWarning = line(8), p.upperWarning = line(12);
         for (size_t i = 0; i < n; ++i)
-            p.values.push_back(10 + std::sin(i * 0.1));
-        p.alarm[n * 3 / 4] = true;
-        return RenderSvg({title, {p}, {}});
+            p.values.push_back(10 + 0.5 * std::sin(i * 0.1));
+        p.values[n * 2 / 5] = 14, p.values[n * 3 / 5] = 12.5;
+        p.runs = {{3, n * 4 / 5, n * 4 / 5 + 2}};
+        p.lowerSpec = 6.5, p.upperSpec = 13.5, p.specLines = true;
+        ChartPicture c;
+        c.title = title, c.parts = {p}, c.phaseI = n / 5, c.sigma = 0.8;
+        c.identity = [](size_t i) { return "S" + std::to_string(i + 1); };
+        c.anchorPrefix = "run1-", c.anchors = {n * 2 / 5};
+        return RenderSvg(c);
     };
-    auto count = [](const std::string& text, const char* what) {
-        return std::to_string(Captures(text, what).size());
+    auto count = [](const std::string& text, const std::string& what) {
+        return Captures(text, "(" + what + ")").size();
     };
-    const std::string small = svg(50, "Line=A <&>"), big = svg(200000, "all cases");
-    EXPECT_EQ("1 5 1", count(small, "(Line=A &lt;&amp;&gt;)") + " " + count(small, "(<polyline)") +
-                           " " + count(small, "(<circle)"))
-        << "the title escaped; points, centre, control limits, one warning limit; one alarm";
+    const std::string small = picture(50, "Line=A <&>"), big = picture(200000, "all cases");
+    std::string found;
+    for (const char* what :
+         {"Line=A &lt;&amp;&gt;", "class=\"signal beyond-control\"", "class=\"signal warning\"",
+          "class=\"runs\"", "class=\"runs-end|signal runs-end\"", "class=\"phase-divider\"",
+          "id=\"run1-s20\"", ">UCL 13<", ">LSL 6.5<", ">USL 13.5<", ">LWL 8<",
+          "50 samples: 10 in phase I", "sigma 0.8", "Runs violations: zone A 1<",
+          "1 beyond the control limits, 1 outside only the warning limits", "class=\"point\""})
+        found += std::to_string(count(small, what)) + " ";
+    EXPECT_EQ("1 1 1 1 1 1 1 1 1 1 1 1 1 1 1 50 ", found);
+    // Sample names at a round step, each clear of the next; round values on the other axis.
+    std::vector<std::string> names;
+    for (int i = 1; i < 50; i += 2) // 16 units a sample, names of three characters
+        names.push_back("S" + std::to_string(i));
+    EXPECT_EQ(names, Captures(small, "class=\"x-tick\"[^>]*>([^<]*)<"));
+    std::string ticks;
+    for (const std::string& tick : Captures(small, "class=\"y-tick\"[^>]*>([^<]*)<"))
+        ticks += tick + " ";
+    EXPECT_EQ("8 10 12 14 ", ticks);
     EXPECT_LT(big.size(), 200000u) << "long runs are drawn per pixel column";
-    EXPECT_EQ("1", count(big, "(<circle)"));
+    EXPECT_EQ(0u, count(big, "class=\"point\"")) << "no marker for every point";
+    EXPECT_EQ("1 1", std::to_string(count(big, "signal beyond-control")) + " " +
+                         std::to_string(count(big, "signal warning")))
+        << "the signals stay";
     EXPECT_EQ(big.size() - 7, big.rfind("</svg>\n")) << "a complete document";
+    EXPECT_EQ(1u, count(big, "viewBox=\"0 0 1000 "));
+}
+
+// A run of 2,000 cases (cases 2,001 to 4,000 of 4,000) halfway through its 400 samples.
+struct HalfwayApplication : zavtest::ComObject<IRefApplication> {
+    RefProgress progress{400, 200, 7};
+    HRESULT __stdcall get_LastChartServer(VELIQCVChartsLib::_IQCVCharts**) override {
+        return E_NOTIMPL;
+    }
+    HRESULT __stdcall GetProgress(RefProgress* out) override {
+        *out = progress;
+        return S_OK;
+    }
+};
+
+TEST(ZavrunParts, TheProgressLineShowsTheRunAndIsTakenOffForTheSummary) {
+    TempDir dir;
+    FILE* out = fopen((dir / "console.txt").c_str(), "w+b");
+    HalfwayApplication application;
+    {
+        ProgressLine line(out, true, &application, 4000);
+        application.progress = {500, 500, 3}; // the last run's readout, until this Launch starts
+        line.StartRun(2, "Line=B", 2001, 4000, 1234);
+        application.progress = {400, 200, 7};
+        for (int i = 0; i < 100 && ftell(out) == 0; ++i)
+            ::Sleep(50);
+        line.Clear();
+    }
+    EXPECT_FALSE(ProgressLine::IsConsole(out)) << "a file";
+    fclose(out);
+    const std::string text = ReadWholeFile(dir / "console.txt");
+    EXPECT_EQ(0u, text.find("\rrun 2 Line=B: 3,000 of 4,000 cases, 1,241 alarms, ")) << text;
+    EXPECT_NE(std::string::npos, text.find(" left")) << text;
+    EXPECT_EQ(text.size() - 1, text.rfind('\r')) << "a line of blanks ends it: " << text;
 }
 
 volatile int g_zero = 0;
@@ -156,7 +220,7 @@ Outcome Zavrun(const TempDir& dir, const std::string& arguments) {
 const char kData[] = "Batch,Operator,x,Line\nB1,Ann,10,A\nB1,Ann,12,A\nB2,Bob,11,A\nB2,Bob,13,A\n"
                      "B3,Ann,10,A\nB3,Ann,12,A\nB4,Bob,11,A\nB4,Bob,13,A\nB5,Ann,10,B\n"
                      "B5,Ann,12,B\nB6,Bob,11,B\nB6,Bob,13,B\nB7,Ann,10,B\nB7,Ann,12,B\n"
-                     "B8,Bob,11,B\nB8,Bob,13,B\nB9,Cy,30,B\nB9,Cy,32,B\n";
+                     "B8,Bob,11,B\nB8,Bob,13,B\nB9,C<y&,30,B\nB9,C<y&,32,B\n";
 const char kProject[] = "[GENERAL]\nChartOptAlarmOutOfSpecs=1\nChartOptAlarmRunsViolation=1\n"
                         "ChartOptAlarmOutOfControl=1\nChartOptAlarmOutOfWarning=1\n"
                         "au_column_count=1\nau_column_0=1\nzav_aux_data_count=1\n"
@@ -174,24 +238,32 @@ struct ZavrunRoad : ::testing::Test {
 
 TEST_F(ZavrunRoad, TheAlarmsAreExactlyThoseTheChartImpliesAndEachBlockIsItsOwnRun) {
     Outcome run =
-        Zavrun(dir, "--data data.csv --qcp project.qcp --out a.jsonl --svg charts --log-dir .");
+        Zavrun(dir, "--data data.csv --qcp project.qcp --out a.jsonl --svg charts --log-dir . "
+                    "--report report");
     ASSERT_EQ(0u, run.exitCode) << run.output;
     std::vector<std::string> records = SplitLines(ReadWholeFile(dir / "a.jsonl"));
     std::sort(records.begin(), records.end());
     const std::vector<std::string> expected = {
         R"({"charId":1,"alarmType":"ObsOutsideSpecs","processName":"","sampleId":"B9",)"
-        R"("description":"Obs. 1 is out of spec; x=30; Limits: [5, 25]","charDetails":"Cy"})",
+        R"("description":"Obs. 1 is out of spec; x=30; Limits: [5, 25]","charDetails":"C<y&"})",
         R"({"charId":1,"alarmType":"ObsOutsideSpecs","processName":"","sampleId":"B9",)"
-        R"("description":"Obs. 2 is out of spec; x=32; Limits: [5, 25]","charDetails":"Cy"})",
+        R"("description":"Obs. 2 is out of spec; x=32; Limits: [5, 25]","charDetails":"C<y&"})",
         R"({"charId":1,"alarmType":"SampleOutOfControl","processName":"","sampleId":"B9",)"
         R"("description":"XBar & R; X Measure: 31; Limits: [7.74006, 15.2599]",)"
-        R"("charDetails":"Cy"})"};
+        R"("charDetails":"C<y&"})"};
     EXPECT_EQ(expected, records);
     EXPECT_NE(std::string::npos,
               run.output.find("9 samples: 3 alarms (ObsOutsideSpecs 2, SampleOutOfControl 1)"))
         << run.output;
+    EXPECT_EQ(std::string::npos, run.output.find("cases/s")) << "no progress when redirected";
     EXPECT_EQ(0u, ReadWholeFile(dir / "charts\\run001.svg").find("<svg "));
     EXPECT_EQ(1u, FilesIn(dir.path(), "zav*.log").size()) << "the host's daily log";
+    // The report links each record to its sample on the chart, and its text stays text.
+    const std::string report = ReadWholeFile(dir / "report\\index.html");
+    EXPECT_EQ("3 1 1 0", std::to_string(Captures(report, "(href=\"#run1-s8\")").size()) + " " +
+                             std::to_string(Captures(report, "(id=\"run1-s8\")").size()) + " " +
+                             std::to_string(Captures(report, "(C&lt;y&amp;)").size() / 3) + " " +
+                             std::to_string(Captures(report, "(C<y)").size()));
 
     run = Zavrun(dir, "--data data.csv --qcp project.qcp --out b.jsonl --process-vars Line "
                       "--alarms outside-specs");

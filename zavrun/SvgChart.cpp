@@ -87,7 +87,7 @@ public:
         const double margin = high > low ? (high - low) * 0.06 : std::max(std::fabs(low), 1.0);
         m_low = low - margin;
         m_high = high + margin;
-        m_step = NiceStep(m_high - m_low, 5);
+        m_step = NiceStep(m_high - m_low, 7);
     }
     double Left(double index) const { return kLeft + kPlotWidth * index / m_count; }
     double X(double index) const { return Left(index + 0.5); }
@@ -397,17 +397,13 @@ Presence Present(const ChartPicture& picture) {
     return present;
 }
 
-void AppendLegend(std::string& svg, const ChartPicture& picture, double y) {
+struct LegendItem {
+    std::string symbol, text;
+    double Width() const { return 30 + Characters(text) * kFontWidth; }
+};
+
+std::vector<LegendItem> LegendItems(const ChartPicture& picture) {
     const Presence present = Present(picture);
-    double x = kLeft;
-    auto item = [&](bool shown, const std::string& symbol, const std::string& text) {
-        if (!shown)
-            return;
-        svg += "<g class=\"legend-item\" transform=\"translate(" + Number(x) + " " + Number(y) +
-               ")\">" + symbol;
-        svg += SvgText(22, 4, text, "font-size=\"11\"") + "</g>\n";
-        x += 30 + Characters(text) * kFontWidth;
-    };
     auto line = [](const char* colour, const char* dash) {
         return "<line x1=\"0\" x2=\"18\" y1=\"0\" y2=\"0\" stroke=\"" + std::string(colour) +
                "\" stroke-width=\"1.5\"" +
@@ -416,23 +412,49 @@ void AppendLegend(std::string& svg, const ChartPicture& picture, double y) {
     auto dot = [](const char* colour) {
         return "<circle cx=\"9\" cy=\"0\" r=\"3.8\" fill=\"" + std::string(colour) + "\"/>";
     };
-    svg += "<g class=\"legend\">\n";
     const bool charts = !picture.parts.empty();
-    item(charts, line(kBlue, ""), "measure");
-    item(charts, line(kGreen, ""), "centre line");
-    item(charts, line(kRed, ""), "control limits");
-    item(present.warning, line(kAmber, "6,4"), "warning limits");
-    item(present.spec, line(kSpecColour, "8,3,2,3"), "specification limits");
-    item(present.phase, "<rect x=\"0\" y=\"-6\" width=\"18\" height=\"12\" fill=\"#eceff1\"/>",
-         "phase I");
-    item(present.control, dot(kRed), "beyond control limits");
-    item(present.amber, dot(kAmber), "outside warning limits");
-    item(present.runs,
-         "<rect x=\"0\" y=\"-6\" width=\"18\" height=\"12\" fill=\"" + std::string(kPurple) +
-             "\" fill-opacity=\"0.12\"/><path d=\"M9 -5l5 5-5 5-5-5z\" fill=\"none\" stroke=\"" +
-             kPurple + "\" stroke-width=\"1.5\"/>",
-         "runs violation");
-    svg += "</g>\n";
+    const std::pair<bool, LegendItem> all[] = {
+        {charts, {line(kBlue, ""), "measure"}},
+        {charts, {line(kGreen, ""), "centre line"}},
+        {charts, {line(kRed, ""), "control limits"}},
+        {present.warning, {line(kAmber, "6,4"), "warning limits"}},
+        {present.spec, {line(kSpecColour, "8,3,2,3"), "specification limits"}},
+        {present.phase,
+         {"<rect x=\"0\" y=\"-6\" width=\"18\" height=\"12\" fill=\"#eceff1\"/>", "phase I"}},
+        {present.control, {dot(kRed), "beyond control limits"}},
+        {present.amber, {dot(kAmber), "outside warning limits"}},
+        {present.runs,
+         {"<rect x=\"0\" y=\"-6\" width=\"18\" height=\"12\" fill=\"" + std::string(kPurple) +
+              "\" fill-opacity=\"0.12\"/><path d=\"M9 -5l5 5-5 5-5-5z\" fill=\"none\" "
+              "stroke=\"" +
+              kPurple + "\" stroke-width=\"1.5\"/>",
+          "runs violation"}}};
+    std::vector<LegendItem> items;
+    for (const auto& [shown, item] : all)
+        if (shown)
+            items.push_back(item);
+    return items;
+}
+
+// The items in rows that fit the picture's width; gives the height they take.
+double AppendLegend(std::string* svg, const std::vector<LegendItem>& items, double top) {
+    double x = kLeft, y = top;
+    if (svg)
+        *svg += "<g class=\"legend\">\n";
+    for (const LegendItem& item : items) {
+        if (x > kLeft && x + item.Width() > kWidth - 8) {
+            x = kLeft;
+            y += kLegendHeight - 8;
+        }
+        if (svg)
+            *svg += "<g class=\"legend-item\" transform=\"translate(" + Number(x) + " " +
+                    Number(y) + ")\">" + item.symbol +
+                    SvgText(22, 4, item.text, "font-size=\"11\"") + "</g>\n";
+        x += item.Width();
+    }
+    if (svg)
+        *svg += "</g>\n";
+    return items.empty() ? 0 : y - top + kLegendHeight;
 }
 
 // The lines of text under the chart.
@@ -495,7 +517,8 @@ std::string PartSummary(const ChartPart& part) {
 std::string RenderSvg(const ChartPicture& picture) {
     const std::vector<std::string> summary = Summary(picture);
     const bool pareto = !picture.pareto.counts.empty();
-    const double partsTop = kTitleHeight + kLegendHeight;
+    const std::vector<LegendItem> legend = LegendItems(picture);
+    const double partsTop = kTitleHeight + AppendLegend(nullptr, legend, 0);
     const double paretoTop = partsTop + kPartHeight * picture.parts.size();
     const double summaryTop = paretoTop + (pareto ? ParetoHeight(picture.pareto) : 0) + 8;
     const double height = summaryTop + kSummaryLine * summary.size() + 8;
@@ -506,7 +529,7 @@ std::string RenderSvg(const ChartPicture& picture) {
     svg += "<rect width=\"100%\" height=\"100%\" fill=\"white\"/>\n";
     svg +=
         SvgText(kLeft, 21, picture.title, "class=\"title\" font-size=\"15\" font-weight=\"bold\"");
-    AppendLegend(svg, picture, kTitleHeight + 8);
+    AppendLegend(&svg, legend, kTitleHeight + 8);
     for (size_t i = 0; i < picture.parts.size(); ++i)
         AppendPart(svg, picture, picture.parts[i], partsTop + i * kPartHeight);
     AppendAnchors(svg, picture, partsTop);

@@ -33,6 +33,11 @@ void AppendBars(std::string& svg, const ParetoPart& pareto, double top, double c
     for (size_t i = 0; i < count; ++i) {
         if (!std::isfinite(pareto.counts[i]))
             continue;
+        // Each bar's count over it where the bars are wide enough for the number.
+        if (slot >= 40)
+            svg +=
+                SvgText(kLeft + slot * (i + 0.5), y(pareto.counts[i]) - 4, Short(pareto.counts[i]),
+                        "class=\"bar-count\" font-size=\"10\" text-anchor=\"middle\"");
         if (count <= kPlotWidth)
             svg += "<rect class=\"bar\" x=\"" + Number(kLeft + slot * (i + 0.1)) + "\" y=\"" +
                    Number(y(pareto.counts[i])) + "\" width=\"" + Number(slot * 0.8) +
@@ -124,7 +129,8 @@ std::vector<std::string> ParetoSummary(const ParetoPart& pareto) {
         std::to_string(pareto.counts.size()) + " categories, " + Short(total) + " in all";
     if (vital > 0)
         text += "; the first " + std::to_string(vital) + " make " +
-                Short(pareto.cumulativePercent[vital - 1]) + "% of it";
+                std::to_string(static_cast<int>(pareto.cumulativePercent[vital - 1] + 0.5)) +
+                "% of it";
     return {text};
 }
 

@@ -220,7 +220,7 @@ void AppendRuns(std::string& svg, const Scale& scale, const ChartPart& part) {
     long lastColumn = -1;
     for (const RunsMark& run : part.runs) {
         const double start = scale.Left(run.first), end = scale.Left(run.last + 1);
-        if (start > bandEnd) {
+        if (start > bandEnd + 1) { // closer ones share a pixel column: one band
             flush();
             bandStart = start;
         }

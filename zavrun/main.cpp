@@ -62,6 +62,7 @@ int Run(const RunOptions& options) {
             if (!options.reportFolder.empty())
                 summaries.push_back(std::move(summary));
         });
+        session.onRunStart = nullptr; // it shows on the line that ends here
     }
     if (alarms != stdout)
         fclose(alarms);

@@ -28,9 +28,10 @@ def check(condition, message):
         failures.append(message)
 
 
-def chromium(*arguments):
+def chromium(profile, *arguments):
+    # Its own profile folder and no /dev/shm: a container's HOME or shared memory may not do.
     command = ["chromium", "--headless", "--no-sandbox", "--disable-gpu", "--hide-scrollbars",
-               *arguments]
+               "--disable-dev-shm-usage", f"--user-data-dir={profile}", *arguments]
     return subprocess.run(command, check=True, capture_output=True, text=True).stdout
 
 
@@ -70,7 +71,8 @@ def main(wine_run, prefix, zavrun, source, out):
     records = [json.loads(line) for line in (out / "alarms.jsonl").read_text().splitlines()]
     page = (out / "report" / "index.html").as_uri()
 
-    dom = chromium("--dump-dom", page)
+    profile = out / "chromium-profile"
+    dom = chromium(profile, "--dump-dom", page)
     check(runs == 2, f"zavrun made {runs} runs of the two lines")
     check(dom.count('<tr class="run-row">') == runs, "a row per run at the top")
     alarm_rows = dom.count('<tr class="alarm-row">')
@@ -81,7 +83,7 @@ def main(wine_run, prefix, zavrun, source, out):
     check(links and links <= ids, f"{len(links - ids)} sample links lead nowhere")
 
     shot = out / "report.png"
-    chromium("--window-size=1200,20000", f"--screenshot={shot}", page)
+    chromium(profile, "--window-size=1200,20000", f"--screenshot={shot}", page)
     image = Image.open(shot)
     check(len(image.convert("RGB").getcolors(1 << 24) or []) > 50, "the screenshot is not blank")
     charts = bands(rows_with(image, MEASURE))

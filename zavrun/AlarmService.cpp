@@ -29,6 +29,8 @@ HRESULT AlarmService::NotifyAlarms(unsigned long long count, const QCAlarm* firs
                 return HRESULT_FROM_WIN32(ERROR_WRITE_FAULT);
             }
         }
+        if (m_lines)
+            m_lines->push_back(AlarmJson(alarm));
         if (m_rows.size() < m_mostRows)
             m_rows.push_back({Utf8(alarm.alarmType), Utf8(alarm.sampleId), Utf8(alarm.description),
                               Utf8(alarm.charDetails)});

@@ -32,6 +32,8 @@ public:
     // Records received per alarm type since the last Reset.
     const std::map<std::string, int>& Counts() const { return m_counts; }
     int Total() const { return m_total; }
+    // Every record also goes to `lines` as its JSON object (null: none); they stay the caller's.
+    void CollectInto(std::vector<std::string>* lines) { m_lines = lines; }
     // The first `most` records since the last Reset are also kept as rows for a report.
     void KeepRows(size_t most) { m_mostRows = most; }
     std::vector<AlarmRow>& Rows() { return m_rows; }
@@ -43,6 +45,7 @@ private:
     std::map<std::string, int> m_counts;
     int m_total = 0;
     size_t m_mostRows = 0;
+    std::vector<std::string>* m_lines = nullptr;
     std::vector<AlarmRow> m_rows;
 };
 

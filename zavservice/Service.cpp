@@ -1,0 +1,179 @@
+#include "Service.h"
+
+#include <cstdio>
+#include <memory>
+#include <vector>
+
+#include "FileCharting.h"
+#include "QcSession.h"
+
+namespace zavservice {
+namespace {
+
+constexpr DWORD kLookInterval = 250; // ms between looks when nothing changes
+
+struct HandleCloser {
+    void operator()(HANDLE handle) const {
+        if (handle && handle != INVALID_HANDLE_VALUE)
+            ::CloseHandle(handle);
+    }
+};
+using UniqueHandle = std::unique_ptr<void, HandleCloser>;
+
+// A folder's change notifications, asked for again each time they come.
+class FolderChanges {
+public:
+    explicit FolderChanges(const std::string& folder)
+        : m_folder(::CreateFileA(folder.c_str(), FILE_LIST_DIRECTORY,
+                                 FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr,
+                                 OPEN_EXISTING, FILE_FLAG_BACKUP_SEMANTICS | FILE_FLAG_OVERLAPPED,
+                                 nullptr)),
+          m_event(::CreateEventA(nullptr, TRUE, FALSE, nullptr)) {
+        Ask();
+    }
+    ~FolderChanges() {
+        if (m_asked)
+            ::CancelIoEx(m_folder.get(), &m_overlapped);
+        DWORD bytes = 0;
+        if (m_asked)
+            ::GetOverlappedResult(m_folder.get(), &m_overlapped, &bytes, TRUE);
+    }
+    HANDLE Event() const { return m_event.get(); }
+    void Ask() {
+        m_overlapped = OVERLAPPED{};
+        m_overlapped.hEvent = m_event.get();
+        ::ResetEvent(m_event.get());
+        DWORD bytes = 0;
+        m_asked = ::ReadDirectoryChangesW(m_folder.get(), m_buffer, sizeof m_buffer, FALSE,
+                                          FILE_NOTIFY_CHANGE_FILE_NAME | FILE_NOTIFY_CHANGE_SIZE |
+                                              FILE_NOTIFY_CHANGE_LAST_WRITE,
+                                          &bytes, &m_overlapped, nullptr) != FALSE;
+    }
+
+private:
+    UniqueHandle m_folder, m_event;
+    OVERLAPPED m_overlapped{};
+    alignas(DWORD) char m_buffer[4096];
+    bool m_asked = false;
+};
+
+// `folder\sub\name`, or with " (2)", " (3)"... before the extension when that is taken.
+std::string FreeName(const std::string& folder, const std::string& sub, const std::string& name) {
+    const std::string dir = folder + "\\" + sub;
+    ::CreateDirectoryA(dir.c_str(), nullptr);
+    const size_t dot = name.find_last_of('.');
+    const std::string stem = name.substr(0, dot),
+                      extension = dot == std::string::npos ? std::string() : name.substr(dot);
+    std::string path = dir + "\\" + name;
+    for (int n = 2; ::GetFileAttributesA(path.c_str()) != INVALID_FILE_ATTRIBUTES; ++n)
+        path = dir + "\\" + stem + " (" + std::to_string(n) + ")" + extension;
+    return path;
+}
+
+void WriteText(const std::string& path, const std::string& text) {
+    if (FILE* file = fopen(path.c_str(), "wb")) {
+        fwrite(text.data(), 1, text.size(), file);
+        fclose(file);
+    }
+}
+
+} // namespace
+
+Service::Service(const ServiceConfig& config, zavrun::HostModule& module)
+    : m_config(config), m_module(module), m_store(config.storeFolder) {}
+
+void Service::Run() {
+    std::vector<std::unique_ptr<FolderChanges>> changes;
+    std::vector<HANDLE> events{m_module.m_hStopEvent};
+    for (const WatchedFolder& folder : m_config.folders) {
+        changes.push_back(std::make_unique<FolderChanges>(folder.folder));
+        events.push_back(changes.back()->Event());
+    }
+    while (!m_module.StopRequested()) {
+        const DWORD woke = ::WaitForMultipleObjects(static_cast<DWORD>(events.size()),
+                                                    events.data(), FALSE, kLookInterval);
+        if (woke > WAIT_OBJECT_0 && woke < WAIT_OBJECT_0 + events.size())
+            changes[woke - WAIT_OBJECT_0 - 1]->Ask();
+        LookOnce();
+    }
+}
+
+int Service::LookOnce() {
+    int taken = 0;
+    for (const WatchedFolder& folder : m_config.folders) {
+        WIN32_FIND_DATAA found{};
+        std::vector<std::string> names;
+        const HANDLE find =
+            ::FindFirstFileA((folder.folder + "\\" + folder.pattern).c_str(), &found);
+        if (find == INVALID_HANDLE_VALUE)
+            continue;
+        do
+            if (!(found.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY))
+                names.push_back(found.cFileName);
+        while (::FindNextFileA(find, &found));
+        ::FindClose(find);
+        for (const std::string& name : names) {
+            if (m_module.StopRequested())
+                return taken;
+            WIN32_FILE_ATTRIBUTE_DATA data{};
+            const std::string path = folder.folder + "\\" + name;
+            if (::GetFileAttributesExA(path.c_str(), GetFileExInfoStandard, &data) &&
+                Ready(path, data)) {
+                Take(folder, name);
+                ++taken;
+            }
+        }
+    }
+    return taken;
+}
+
+// Its writer is done with it: the size has not changed since the last look, and nobody else
+// has it open for writing.
+bool Service::Ready(const std::string& path, const WIN32_FILE_ATTRIBUTE_DATA& data) {
+    const unsigned long long size =
+        (static_cast<unsigned long long>(data.nFileSizeHigh) << 32) | data.nFileSizeLow;
+    auto last = m_lastSize.find(path);
+    const bool steady = last != m_lastSize.end() && last->second == size;
+    m_lastSize[path] = size;
+    if (!steady)
+        return false;
+    UniqueHandle alone(::CreateFileA(path.c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr,
+                                     OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr));
+    return alone.get() != INVALID_HANDLE_VALUE;
+}
+
+void Service::Take(const WatchedFolder& folder, const std::string& name) {
+    const std::string path = folder.folder + "\\" + name;
+    m_lastSize.erase(path);
+    WIN32_FILE_ATTRIBUTE_DATA data{};
+    if (!::GetFileAttributesExA(path.c_str(), GetFileExInfoStandard, &data))
+        return;
+    const std::string key = FileKey(folder.name, name, data);
+    if (!m_store.Committed(key)) {
+        ChartedFile charted;
+        std::string error;
+        try {
+            charted = ChartFile(folder, path, key, m_module);
+        } catch (const _com_error& e) {
+            error = e.Description().length() ? static_cast<const char*>(e.Description())
+                                             : e.ErrorMessage();
+        } catch (const std::exception& e) {
+            error = e.what();
+        }
+        if (!error.empty()) {
+            const std::string target = FreeName(folder.folder, "failed", name);
+            WriteText(target + ".error.txt", error + "\r\n");
+            ::MoveFileA(path.c_str(), target.c_str());
+            ModuleLog(m_module, LOG_ERROR, "%s: %s", path.c_str(), error.c_str());
+            return;
+        }
+        if (charted.stopped)
+            return; // charted again at the next start
+        m_store.Commit(key, charted.records);
+        ModuleLog(m_module, LOG_INFO, "%s: %d run(s), %zu alarm(s) stored", path.c_str(),
+                  charted.runs, charted.records.size());
+    }
+    ::MoveFileA(path.c_str(), FreeName(folder.folder, "done", name).c_str());
+}
+
+} // namespace zavservice

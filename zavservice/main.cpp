@@ -1,0 +1,55 @@
+// zavservice: the monitoring service. It watches drop folders, runs QC on every new data file
+// with ZAVTools.dll and the reference analysis server, and keeps each file's alarms in the
+// alarm store once.
+//
+//   zavservice run --config FILE    runs in this console until Ctrl+C
+#include <windows.h>
+#include <objbase.h>
+#include <cstdio>
+#include <string>
+
+#include "HostModule.h"
+#include "Service.h"
+#include "ServiceConfig.h"
+
+namespace {
+
+const char kUsage[] = "usage: zavservice run --config FILE\n";
+
+class ServiceModule : public zavrun::HostModule {
+public:
+    using HostModule::HostModule;
+    const char* GetServiceName() override { return "zavservice"; }
+};
+
+int RunInConsole(const std::string& configFile) {
+    const zavservice::ServiceConfig config = zavservice::LoadServiceConfig(configFile);
+    ::CreateDirectoryA(config.logFolder.c_str(), nullptr);
+    ServiceModule module(config.logFolder, config.logLevel);
+    zavservice::Service service(config, module);
+    ModuleLog(module, LOG_INFO, "zavservice started: %zu watched folder(s), store %s",
+              config.folders.size(), config.storeFolder.c_str());
+    fprintf(stderr, "zavservice: watching %zu folder(s); Ctrl+C stops\n", config.folders.size());
+    service.Run();
+    ModuleLog(module, LOG_INFO, "zavservice stopped");
+    return 0;
+}
+
+} // namespace
+
+int main(int argc, char** argv) {
+    PrepareExceptionHandling();
+    ::CoInitializeEx(nullptr, COINIT_APARTMENTTHREADED);
+    int result = 2;
+    try {
+        if (argc == 4 && std::string(argv[1]) == "run" && std::string(argv[2]) == "--config")
+            result = RunInConsole(argv[3]);
+        else
+            fputs(kUsage, stderr);
+    } catch (const std::exception& e) {
+        fprintf(stderr, "zavservice: %s\n", e.what());
+        result = 1;
+    }
+    ::CoUninitialize();
+    return result;
+}

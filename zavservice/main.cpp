@@ -2,7 +2,10 @@
 // with ZAVTools.dll and the reference analysis server, and keeps each file's alarms in the
 // alarm store once.
 //
-//   zavservice run --config FILE    runs in this console until Ctrl+C
+//   zavservice install --config FILE    installs it for automatic start (the configuration
+//                                       must load)
+//   zavservice uninstall                stops and removes it
+//   zavservice run --config FILE        runs it in this console until Ctrl+C
 #include <windows.h>
 #include <objbase.h>
 #include <cstdio>
@@ -11,10 +14,11 @@
 #include "HostModule.h"
 #include "Service.h"
 #include "ServiceConfig.h"
+#include "ServiceControl.h"
 
 namespace {
 
-const char kUsage[] = "usage: zavservice run --config FILE\n";
+const char kUsage[] = "usage: zavservice install --config FILE | uninstall | run --config FILE\n";
 
 class ServiceModule : public zavrun::HostModule {
 public:
@@ -42,10 +46,23 @@ int main(int argc, char** argv) {
     ::CoInitializeEx(nullptr, COINIT_APARTMENTTHREADED);
     int result = 2;
     try {
-        if (argc == 4 && std::string(argv[1]) == "run" && std::string(argv[2]) == "--config")
+        const std::string command = argc > 1 ? argv[1] : "";
+        const bool config = argc == 4 && std::string(argv[2]) == "--config";
+        if (command == "run" && config) {
             result = RunInConsole(argv[3]);
-        else
+        } else if (command == "service" && config) {
+            result = zavservice::RunAsService(argv[3]);
+        } else if (command == "install" && config) {
+            zavservice::InstallService(argv[3]);
+            fprintf(stderr, "zavservice: installed for automatic start\n");
+            result = 0;
+        } else if (command == "uninstall" && argc == 2) {
+            zavservice::UninstallService();
+            fprintf(stderr, "zavservice: removed\n");
+            result = 0;
+        } else {
             fputs(kUsage, stderr);
+        }
     } catch (const std::exception& e) {
         fprintf(stderr, "zavservice: %s\n", e.what());
         result = 1;

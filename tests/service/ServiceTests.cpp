@@ -4,13 +4,20 @@
 
 #include <windows.h>
 
+#include <chrono>
+#include <map>
+#include <random>
+#include <regex>
+#include <memory>
 #include <string>
 #include <vector>
 
 #include "AlarmStore.h"
+#include "FileCharting.h"
 #include "HostModule.h"
 #include "Service.h"
 #include "ServiceConfig.h"
+#include "support/ChildProcess.h"
 #include "support/Files.h"
 
 namespace {
@@ -132,6 +139,119 @@ TEST(Service, AFileIsTakenWhenItsWriterIsDoneChartedOnceAndMovedOn) {
     EXPECT_EQ(1, restarted.LookOnce());
     EXPECT_EQ(639u, SplitLines(ReadWholeFile(dir / "store\\" + day)).size());
     EXPECT_EQ((std::vector<std::string>{"a.csv", "b.csv"}), FilesIn(dir / "drop\\done", "*.csv"));
+}
+
+// build/zavrun/zavservice.exe with these arguments; its exit code and what it printed.
+std::pair<DWORD, std::string> Zavservice(const TempDir& dir, const std::string& arguments) {
+    zavtest::ChildProcess child(zavtest::BesideThisExecutable("..\\zavrun\\zavservice.exe"),
+                                arguments, dir.path(), dir / "output.txt");
+    EXPECT_TRUE(child.Wait(60000)) << arguments;
+    return {child.ExitCode(), ReadWholeFile(dir / "output.txt")};
+}
+
+struct ServiceHandleCloser {
+    void operator()(SC_HANDLE handle) const { ::CloseServiceHandle(handle); }
+};
+using ServiceHandle = std::unique_ptr<std::remove_pointer_t<SC_HANDLE>, ServiceHandleCloser>;
+
+// Polls the service's state until it is `wanted` (at most `seconds`); the seconds it took.
+double WaitForState(SC_HANDLE service, DWORD wanted, double seconds) {
+    const auto start = std::chrono::steady_clock::now();
+    SERVICE_STATUS status{};
+    auto elapsed = [&] {
+        return std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
+    };
+    while (::QueryServiceStatus(service, &status) && status.dwCurrentState != wanted &&
+           elapsed() < seconds)
+        ::Sleep(20);
+    return status.dwCurrentState == wanted ? elapsed() : -1;
+}
+
+TEST(ServiceControl, InstalledItRunsUnderTheManagerTakesFilesAndStops) {
+    TempDir dir;
+    const std::string config = Configure(dir);
+    Zavservice(dir, "uninstall"); // left over from a run that did not end
+    const auto installed = Zavservice(dir, "install --config \"" + config + "\"");
+    ASSERT_EQ(0u, installed.first) << installed.second;
+    ServiceHandle manager(::OpenSCManagerA(nullptr, nullptr, SC_MANAGER_CONNECT));
+    ServiceHandle service(::OpenServiceA(manager.get(), "zavservice", SERVICE_ALL_ACCESS));
+    ASSERT_TRUE(service && ::StartServiceA(service.get(), 0, nullptr));
+    ASSERT_LE(0, WaitForState(service.get(), SERVICE_RUNNING, 20));
+    ::CopyFileA(ZAV_SOURCE_DIR "/sample-data/production.csv", (dir / "drop\\a.csv").c_str(), FALSE);
+    for (int i = 0; i < 300 && FilesIn(dir / "drop\\done", "*.csv").empty(); ++i)
+        ::Sleep(100);
+    EXPECT_EQ((std::vector<std::string>{"a.csv"}), FilesIn(dir / "drop\\done", "*.csv"));
+    SERVICE_STATUS status{};
+    ASSERT_TRUE(::ControlService(service.get(), SERVICE_CONTROL_STOP, &status));
+    const double stopped = WaitForState(service.get(), SERVICE_STOPPED, 20);
+    EXPECT_LE(0, stopped) << "stopped";
+    printf("the service stopped %.2f s after the manager's stop\n", stopped);
+    service.reset();
+    const auto removed = Zavservice(dir, "uninstall");
+    EXPECT_EQ(0u, removed.first) << removed.second;
+    EXPECT_FALSE(ServiceHandle(::OpenServiceA(manager.get(), "zavservice", SERVICE_QUERY_STATUS)));
+    const auto bad = Zavservice(dir, "install --config missing.ini");
+    EXPECT_EQ("1 zavservice: missing.ini: no such file",
+              std::to_string(bad.first) + " " + SplitLines(bad.second).at(0));
+}
+
+// Forty files of 1,000 cases each (from the sample data, each from another batch on), the service
+// killed at a dozen seeded instants while it works and started again each time: at the end every
+// file is in done\, and the store holds each file's alarms once, as many as zavrun's core gives.
+TEST(ServiceCrash, KilledAnywhereItNeitherLosesNorRepeatsAFilesAlarms) {
+    TempDir dir;
+    const ServiceConfig config = LoadServiceConfig(Configure(dir));
+    const std::vector<std::string> lines =
+        SplitLines(ReadWholeFile(ZAV_SOURCE_DIR "/sample-data/production.csv"));
+    std::map<std::string, size_t> expected; // per file's JSON path, the alarms it has
+    {
+        zavrun::HostModule module(dir.path(), "ERROR");
+        for (int i = 0; i < 40; ++i) {
+            std::string text = lines[0] + "\n";
+            for (int row = 1 + i * 75; row < 1 + i * 75 + 1000; ++row)
+                text += lines[row] + "\n";
+            const std::string name = "f" + std::to_string(100 + i) + ".csv";
+            WriteTextFile(dir / name, text);
+            expected[name] = ChartFile(config.folders[0], dir / name, "", module).records.size();
+            ::MoveFileA((dir / name).c_str(), (dir / "drop\\" + name).c_str());
+        }
+    }
+    std::mt19937 random(20241206);
+    for (int kill = 0; kill <= 12; ++kill) {
+        zavtest::ChildProcess service(zavtest::BesideThisExecutable("..\\zavrun\\zavservice.exe"),
+                                      "run --config \"" + dir / "svc.ini" + "\"", dir.path(),
+                                      dir / "service.txt");
+        if (kill < 12) {
+            ::Sleep(std::uniform_int_distribution<DWORD>(200, 1000)(random));
+            service.Terminate(9);
+            continue;
+        }
+        printf("%zu of 40 files done after 12 kills\n",
+               FilesIn(dir / "drop\\done", "*.csv").size());
+        for (int i = 0; i < 600 && !FilesIn(dir / "drop", "*.csv").empty(); ++i)
+            ::Sleep(100);
+        ::Sleep(500); // a last commit's move
+    }
+    EXPECT_EQ(40u, FilesIn(dir / "drop\\done", "*.csv").size());
+    EXPECT_EQ(40u, SplitLines(ReadWholeFile(dir / "store\\journal.txt")).size())
+        << "one commit per file";
+    EXPECT_TRUE(FilesIn(dir / "drop\\failed", "*").size() <= 2) << "only . and ..";
+    std::map<std::string, std::vector<int>> stored; // per file, the alarms' numbers
+    const std::regex fields(
+        ".*\"sourceFile\":\".*\\\\(f\\d+\\.csv)\".*\"alarmId\":\"[0-9a-f]+-(\\d+)\"\\}");
+    for (const std::string& day : FilesIn(dir / "store", "alarms-*.jsonl"))
+        for (const std::string& record : SplitLines(ReadWholeFile(dir / "store\\" + day))) {
+            std::smatch match;
+            ASSERT_TRUE(std::regex_match(record, match, fields)) << record;
+            stored[match[1]].push_back(std::stoi(match[2]));
+        }
+    for (const auto& [name, count] : expected) {
+        std::vector<int> numbers = stored[name], all(count);
+        std::sort(numbers.begin(), numbers.end());
+        for (size_t i = 0; i < count; ++i)
+            all[i] = static_cast<int>(i + 1);
+        EXPECT_EQ(all, numbers) << name << ": each of its " << count << " alarms once";
+    }
 }
 
 } // namespace

@@ -2,6 +2,7 @@
 
 #include <cstdio>
 #include <memory>
+#include <thread>
 #include <vector>
 
 #include "FileCharting.h"
@@ -80,9 +81,24 @@ void WriteText(const std::string& path, const std::string& text) {
 } // namespace
 
 Service::Service(const ServiceConfig& config, zavrun::HostModule& module)
-    : m_config(config), m_module(module), m_store(config.storeFolder) {}
+    : m_config(config), m_module(module), m_store(config.storeFolder),
+      m_outbox(config.webhookUrl.empty() ? nullptr : std::make_unique<Outbox>(config.storeFolder)) {
+}
 
 void Service::Run() {
+    std::unique_ptr<WebhookSender> sender;
+    std::thread delivery;
+    if (m_outbox) {
+        sender = std::make_unique<WebhookSender>(m_config.webhookUrl, *m_outbox);
+        delivery = std::thread([&] { sender->Run(m_module.m_hStopEvent); });
+    }
+    struct Joiner {
+        std::thread& thread;
+        ~Joiner() {
+            if (thread.joinable())
+                thread.join();
+        }
+    } joiner{delivery};
     std::vector<std::unique_ptr<FolderChanges>> changes;
     std::vector<HANDLE> events{m_module.m_hStopEvent};
     for (const WatchedFolder& folder : m_config.folders) {
@@ -169,6 +185,10 @@ void Service::Take(const WatchedFolder& folder, const std::string& name) {
         }
         if (charted.stopped)
             return; // charted again at the next start
+        // Into the outbox first: a kill between the two charts the file again, and the
+        // document is written again whole.
+        if (m_outbox && !charted.records.empty())
+            m_outbox->Add(key, path, charted.records);
         m_store.Commit(key, charted.records);
         ModuleLog(m_module, LOG_INFO, "%s: %d run(s), %zu alarm(s) stored", path.c_str(),
                   charted.runs, charted.records.size());

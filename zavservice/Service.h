@@ -1,14 +1,17 @@
 // The service's work: every watched folder looked at when it changes (ReadDirectoryChangesW) and
 // a few times a second, each file taken once its writer is done with it, charted, its alarms
-// committed to the store, and the file moved to done\ (or failed\ with <name>.error.txt).
+// put in the webhook's outbox (when there is a webhook) and committed to the store, and the file
+// moved to done\ (or failed\ with <name>.error.txt). The webhook's deliveries go on beside.
 #pragma once
 
 #include <map>
+#include <memory>
 #include <string>
 
 #include "AlarmStore.h"
 #include "HostModule.h"
 #include "ServiceConfig.h"
+#include "Webhook.h"
 
 namespace zavservice {
 
@@ -28,6 +31,7 @@ private:
     const ServiceConfig& m_config;
     zavrun::HostModule& m_module;
     AlarmStore m_store;
+    std::unique_ptr<Outbox> m_outbox;                     // when a webhook is configured
     std::map<std::string, unsigned long long> m_lastSize; // per path, at the last look
 };
 

@@ -2,12 +2,14 @@
 // taken from a watched folder, charted once and moved on.
 #include <gtest/gtest.h>
 
+#include <winsock2.h>
 #include <windows.h>
 
 #include <chrono>
 #include <map>
 #include <random>
 #include <regex>
+#include <thread>
 #include <memory>
 #include <string>
 #include <vector>
@@ -17,6 +19,7 @@
 #include "HostModule.h"
 #include "Service.h"
 #include "ServiceConfig.h"
+#include "Webhook.h"
 #include "support/ChildProcess.h"
 #include "support/Files.h"
 
@@ -252,6 +255,109 @@ TEST(ServiceCrash, KilledAnywhereItNeitherLosesNorRepeatsAFilesAlarms) {
             all[i] = static_cast<int>(i + 1);
         EXPECT_EQ(all, numbers) << name << ": each of its " << count << " alarms once";
     }
+}
+
+// An HTTP receiver on 127.0.0.1: it answers 503 to the first `refusals` requests and 200 after,
+// keeping the bodies it took; while down nothing listens.
+class Receiver {
+public:
+    explicit Receiver(int refusals) : m_refusals(refusals) {
+        WSADATA data;
+        ::WSAStartup(MAKEWORD(2, 2), &data);
+        Up();
+    }
+    ~Receiver() {
+        Down();
+        ::WSACleanup();
+    }
+    unsigned short Port() const { return m_port; }
+    void Up() {
+        m_listener = ::socket(AF_INET, SOCK_STREAM, IPPROTO_TCP);
+        const BOOL reuse = TRUE;
+        ::setsockopt(m_listener, SOL_SOCKET, SO_REUSEADDR, reinterpret_cast<const char*>(&reuse),
+                     sizeof reuse);
+        sockaddr_in address{};
+        address.sin_family = AF_INET;
+        address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+        address.sin_port = htons(m_port);
+        ::bind(m_listener, reinterpret_cast<sockaddr*>(&address), sizeof address);
+        int length = sizeof address;
+        ::getsockname(m_listener, reinterpret_cast<sockaddr*>(&address), &length);
+        m_port = ntohs(address.sin_port);
+        ::listen(m_listener, 4);
+        m_thread = std::thread([this] { Serve(); });
+    }
+    void Down() {
+        ::closesocket(m_listener);
+        if (m_thread.joinable())
+            m_thread.join();
+    }
+    std::string Taken() const { return m_taken; }
+
+private:
+    void Serve() {
+        for (SOCKET client; (client = ::accept(m_listener, nullptr, nullptr)) != INVALID_SOCKET;) {
+            std::string request;
+            char buffer[4096];
+            size_t headers = std::string::npos, needed = 0;
+            for (int got; (got = ::recv(client, buffer, sizeof buffer, 0)) > 0;) {
+                request.append(buffer, got);
+                if (headers == std::string::npos &&
+                    (headers = request.find("\r\n\r\n")) != std::string::npos) {
+                    const size_t at = request.find("Content-Length: ");
+                    needed = headers + 4 + (at < headers ? std::stoul(request.substr(at + 16)) : 0);
+                }
+                if (headers != std::string::npos && request.size() >= needed)
+                    break;
+            }
+            const bool refuse = m_refusals-- > 0;
+            if (!refuse)
+                m_taken += request.substr(headers + 4);
+            const std::string answer = refuse ? "HTTP/1.1 503 Busy\r\n" : "HTTP/1.1 200 OK\r\n";
+            const std::string reply = answer + "Content-Length: 0\r\nConnection: close\r\n\r\n";
+            ::send(client, reply.data(), static_cast<int>(reply.size()), 0);
+            ::closesocket(client);
+        }
+    }
+
+    int m_refusals;
+    unsigned short m_port = 0;
+    SOCKET m_listener = INVALID_SOCKET;
+    std::thread m_thread;
+    std::string m_taken;
+};
+
+TEST(Webhook, EveryAlarmArrivesThoughTheReceiverRefusesAndIsDownAWhile) {
+    TempDir dir;
+    Receiver receiver(2);
+    {
+        Outbox outbox(dir / "store");
+        outbox.Add("Line A|a.csv|1|2", dir / "a.csv",
+                   {"{\"alarmId\":\"a-1\"}", "{\"alarmId\":\"a-2\"}"});
+        outbox.Add("Line A|b.csv|1|2", dir / "b.csv", {"{\"alarmId\":\"b-1\"}"});
+    }
+    Outbox outbox(dir / "store"); // the documents wait across a restart
+    WebhookSender sender("http://127.0.0.1:" + std::to_string(receiver.Port()) + "/alarms", outbox);
+    std::string error, errors;
+    for (int attempt = 0; attempt < 2; ++attempt) {
+        EXPECT_EQ(0, sender.SendPending(error));
+        errors += error + "; ";
+    }
+    receiver.Down();
+    EXPECT_EQ(0, sender.SendPending(error));
+    EXPECT_NE(std::string::npos, error.find("sending failed")) << error;
+    receiver.Up();
+    EXPECT_EQ(2, sender.SendPending(error)) << error;
+    EXPECT_EQ("the receiver answered 503; the receiver answered 503; ", errors);
+    EXPECT_TRUE(outbox.Pending().empty());
+    const std::string taken = receiver.Taken();
+    for (const std::string id : {"\"a-1\"", "\"a-2\"", "\"b-1\""}) {
+        size_t times = 0;
+        for (size_t at = 0; (at = taken.find(id, at)) != std::string::npos; at += id.size())
+            ++times;
+        EXPECT_EQ(1u, times) << id << " in " << taken;
+    }
+    EXPECT_NE(std::string::npos, taken.find("{\"sourceFile\":\"")) << taken;
 }
 
 } // namespace

@@ -168,6 +168,7 @@ void Service::Take(const WatchedFolder& folder, const std::string& name) {
     if (!m_store.Committed(key)) {
         ChartedFile charted;
         std::string error;
+        ModuleLog(m_module, LOG_INFO, "%s: charting", path.c_str());
         try {
             charted = ChartFile(folder, path, key, m_module);
         } catch (const _com_error& e) {
@@ -183,8 +184,10 @@ void Service::Take(const WatchedFolder& folder, const std::string& name) {
             ModuleLog(m_module, LOG_ERROR, "%s: %s", path.c_str(), error.c_str());
             return;
         }
-        if (charted.stopped)
-            return; // charted again at the next start
+        if (charted.stopped) {
+            ModuleLog(m_module, LOG_INFO, "%s: stopped, it stays for the next start", path.c_str());
+            return;
+        }
         // Into the outbox first: a kill between the two charts the file again, and the
         // document is written again whole.
         if (m_outbox && !charted.records.empty())

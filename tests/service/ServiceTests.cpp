@@ -184,11 +184,26 @@ TEST(ServiceControl, InstalledItRunsUnderTheManagerTakesFilesAndStops) {
     for (int i = 0; i < 300 && FilesIn(dir / "drop\\done", "*.csv").empty(); ++i)
         ::Sleep(100);
     EXPECT_EQ((std::vector<std::string>{"a.csv"}), FilesIn(dir / "drop\\done", "*.csv"));
+    // A stop while a long file is charted: the chart ends at its next cancel query, and the
+    // file stays for the next start with nothing of it stored.
+    const std::vector<std::string> rows =
+        SplitLines(ReadWholeFile(ZAV_SOURCE_DIR "/sample-data/production.csv"));
+    std::string big = rows[0] + "\n";
+    for (int copy = 0; copy < 10; ++copy)
+        for (size_t row = 1; row < rows.size(); ++row)
+            big += rows[row] + "\n";
+    WriteTextFile(dir / "big.part", big);
+    ::MoveFileA((dir / "big.part").c_str(), (dir / "drop\\big.csv").c_str());
+    ::Sleep(1500);
     SERVICE_STATUS status{};
     ASSERT_TRUE(::ControlService(service.get(), SERVICE_CONTROL_STOP, &status));
     const double stopped = WaitForState(service.get(), SERVICE_STOPPED, 20);
     EXPECT_LE(0, stopped) << "stopped";
     printf("the service stopped %.2f s after the manager's stop\n", stopped);
+    EXPECT_EQ((std::vector<std::string>{"big.csv"}), FilesIn(dir / "drop", "*.csv"));
+    EXPECT_NE(std::string::npos, ReadWholeFile(dir / FilesIn(dir.path(), "zav*.log").at(0))
+                                     .find("big.csv: stopped, it stays for the next start"));
+    EXPECT_EQ(1u, SplitLines(ReadWholeFile(dir / "store\\journal.txt")).size());
     service.reset();
     const auto removed = Zavservice(dir, "uninstall");
     EXPECT_EQ(0u, removed.first) << removed.second;

@@ -5,6 +5,8 @@
 #include <sstream>
 #include <stdexcept>
 
+#include "FolderListing.h"
+
 namespace zavservice {
 namespace {
 
@@ -77,14 +79,8 @@ std::string DayFileName() {
 
 std::vector<std::string> StoreFiles(const std::string& folder) {
     std::vector<std::string> names;
-    WIN32_FIND_DATAA found{};
-    const HANDLE find = ::FindFirstFileA((folder + "\\alarms-*.jsonl").c_str(), &found);
-    if (find == INVALID_HANDLE_VALUE)
-        return names;
-    do
+    for (const WIN32_FIND_DATAA& found : ListFiles(folder + "\\alarms-*.jsonl"))
         names.push_back(found.cFileName);
-    while (::FindNextFileA(find, &found));
-    ::FindClose(find);
     return names;
 }
 

@@ -6,6 +6,7 @@
 #include <vector>
 
 #include "FileCharting.h"
+#include "FolderListing.h"
 #include "QcSession.h"
 
 namespace zavservice {
@@ -117,18 +118,8 @@ void Service::Run() {
 int Service::LookOnce() {
     int taken = 0;
     for (const WatchedFolder& folder : m_config.folders) {
-        WIN32_FIND_DATAA found{};
-        std::vector<std::string> names;
-        const HANDLE find =
-            ::FindFirstFileA((folder.folder + "\\" + folder.pattern).c_str(), &found);
-        if (find == INVALID_HANDLE_VALUE)
-            continue;
-        do
-            if (!(found.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY))
-                names.push_back(found.cFileName);
-        while (::FindNextFileA(find, &found));
-        ::FindClose(find);
-        for (const std::string& name : names) {
+        for (const WIN32_FIND_DATAA& found : ListFiles(folder.folder + "\\" + folder.pattern)) {
+            const std::string name = found.cFileName;
             if (m_module.StopRequested())
                 return taken;
             WIN32_FILE_ATTRIBUTE_DATA data{};

@@ -109,10 +109,10 @@ std::string ThisExecutable() {
 
 } // namespace
 
-void InstallService(const std::string& configFile) {
+void InstallService(const std::string& configFile, const std::string& executable) {
     const ServiceConfig config = LoadServiceConfig(configFile);
-    const std::string command =
-        "\"" + ThisExecutable() + "\" service --config \"" + config.path + "\"";
+    const std::string command = "\"" + (executable.empty() ? ThisExecutable() : executable) +
+                                "\" service --config \"" + config.path + "\"";
     ServiceHandle manager = Manager(SC_MANAGER_CREATE_SERVICE);
     ServiceHandle service(::CreateServiceA(
         manager.get(), kServiceName, "ZAV QC monitoring service", SERVICE_ALL_ACCESS,

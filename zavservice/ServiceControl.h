@@ -8,9 +8,9 @@ namespace zavservice {
 
 constexpr char kServiceName[] = "zavservice";
 
-// Installed for automatic start with this executable and the configuration's full path (which
-// must load); raises std::runtime_error with the manager's refusal.
-void InstallService(const std::string& configFile);
+// Installed for automatic start with `executable` (this one when empty) and the configuration's
+// full path (which must load); raises std::runtime_error with the manager's refusal.
+void InstallService(const std::string& configFile, const std::string& executable = "");
 // Stopped when running, then removed; raises std::runtime_error.
 void UninstallService();
 // Called by the manager's start (the command line `service --config FILE`): runs until the

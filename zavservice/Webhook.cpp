@@ -7,6 +7,7 @@
 #include <stdexcept>
 
 #include "AlarmStore.h"
+#include "FolderListing.h"
 #include "JsonLines.h"
 
 namespace zavservice {
@@ -68,16 +69,10 @@ std::vector<std::string> Outbox::Pending() const {
         std::string path;
     };
     std::vector<Entry> entries;
-    WIN32_FIND_DATAA found{};
-    const HANDLE find = ::FindFirstFileA((m_folder + "\\*.json").c_str(), &found);
-    if (find != INVALID_HANDLE_VALUE) {
-        do
-            entries.push_back({(ULONGLONG(found.ftLastWriteTime.dwHighDateTime) << 32) |
-                                   found.ftLastWriteTime.dwLowDateTime,
-                               m_folder + "\\" + found.cFileName});
-        while (::FindNextFileA(find, &found));
-        ::FindClose(find);
-    }
+    for (const WIN32_FIND_DATAA& found : ListFiles(m_folder + "\\*.json"))
+        entries.push_back({(ULONGLONG(found.ftLastWriteTime.dwHighDateTime) << 32) |
+                               found.ftLastWriteTime.dwLowDateTime,
+                           m_folder + "\\" + found.cFileName});
     std::sort(entries.begin(), entries.end(),
               [](const Entry& a, const Entry& b) { return a.written < b.written; });
     std::vector<std::string> paths;

@@ -177,6 +177,11 @@ TEST(ServiceControl, InstalledItRunsUnderTheManagerTakesFilesAndStops) {
     // Installed and removed from this process, as `zavservice install` and `uninstall` do. The
     // manager of a new Wine prefix can lose a service made in its first seconds (the service's
     // key is there, the manager does not know it): then it is made again.
+    // Wine starts its manager for the first process that asks, and the manager keeps that
+    // process's standard handles: asked first by a child whose output goes nowhere, it does not
+    // hold the test runner's output open after the test.
+    zavtest::ChildProcess first("C:\\windows\\system32\\sc.exe", "query", "", "NUL");
+    ASSERT_TRUE(first.Wait(60000));
     const std::string exe = zavtest::BesideThisExecutable("..\\zavrun\\zavservice.exe");
     ServiceHandle manager, service;
     for (int attempt = 0; attempt < 4 && !service; ++attempt) {

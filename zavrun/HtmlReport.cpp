@@ -4,6 +4,7 @@
 #include <cstdio>
 
 #include "SvgWriter.h"
+#include "TextFile.h"
 
 namespace zavrun {
 namespace {
@@ -118,12 +119,7 @@ std::string HtmlReport(const RunOptions& options, const std::vector<RunSummary>&
 void WriteHtmlReport(const RunOptions& options, const std::vector<RunSummary>& runs) {
     ::CreateDirectoryA(options.reportFolder.c_str(), nullptr);
     const std::string path = options.reportFolder + "\\index.html";
-    const std::string html = HtmlReport(options, runs);
-    FILE* file = fopen(path.c_str(), "wb");
-    bool written = file && fwrite(html.data(), 1, html.size(), file) == html.size();
-    if (file)
-        written = fclose(file) == 0 && written;
-    if (!written)
+    if (!WriteTextFile(path, HtmlReport(options, runs)))
         throw InputError(path + ": cannot be written");
 }
 

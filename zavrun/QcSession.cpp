@@ -8,6 +8,7 @@
 #include "ChartReader.h"
 #include "JsonLines.h"
 #include "SvgChart.h"
+#include "TextFile.h"
 
 namespace zavrun {
 namespace {
@@ -212,11 +213,7 @@ void QcSession::DrawChart(RunSummary& summary, const VELIQCVChartsLib::_IQCVChar
         char name[32];
         snprintf(name, sizeof name, "run%03d.svg", summary.number);
         summary.chartFile = m_options.svgFolder + "\\" + name;
-        FILE* file = fopen(summary.chartFile.c_str(), "wb");
-        bool written = file && fwrite(svg.data(), 1, svg.size(), file) == svg.size();
-        if (file)
-            written = fclose(file) == 0 && written;
-        if (!written)
+        if (!WriteTextFile(summary.chartFile, svg))
             throw InputError(summary.chartFile + ": cannot be written");
     }
     if (!m_options.reportFolder.empty())

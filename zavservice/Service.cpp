@@ -8,6 +8,7 @@
 #include "FileCharting.h"
 #include "FolderListing.h"
 #include "QcSession.h"
+#include "TextFile.h"
 
 namespace zavservice {
 namespace {
@@ -70,13 +71,6 @@ std::string FreeName(const std::string& folder, const std::string& sub, const st
     for (int n = 2; ::GetFileAttributesA(path.c_str()) != INVALID_FILE_ATTRIBUTES; ++n)
         path = dir + "\\" + stem + " (" + std::to_string(n) + ")" + extension;
     return path;
-}
-
-void WriteText(const std::string& path, const std::string& text) {
-    if (FILE* file = fopen(path.c_str(), "wb")) {
-        fwrite(text.data(), 1, text.size(), file);
-        fclose(file);
-    }
 }
 
 } // namespace
@@ -170,7 +164,7 @@ void Service::Take(const WatchedFolder& folder, const std::string& name) {
         }
         if (!error.empty()) {
             const std::string target = FreeName(folder.folder, "failed", name);
-            WriteText(target + ".error.txt", error + "\r\n");
+            zavrun::WriteTextFile(target + ".error.txt", error + "\r\n");
             ::MoveFileA(path.c_str(), target.c_str());
             ModuleLog(m_module, LOG_ERROR, "%s: %s", path.c_str(), error.c_str());
             return;

@@ -9,6 +9,7 @@
 #include "AlarmStore.h"
 #include "FolderListing.h"
 #include "JsonLines.h"
+#include "TextFile.h"
 
 namespace zavservice {
 namespace {
@@ -20,17 +21,6 @@ struct InternetCloser {
     }
 };
 using Internet = std::unique_ptr<void, InternetCloser>;
-
-std::string ReadAll(const std::string& path) {
-    std::string text;
-    if (FILE* file = fopen(path.c_str(), "rb")) {
-        char buffer[65536];
-        for (size_t got; (got = fread(buffer, 1, sizeof buffer, file)) > 0;)
-            text.append(buffer, got);
-        fclose(file);
-    }
-    return text;
-}
 
 std::string LastError(const char* what) {
     return std::string(what) + " failed (error " + std::to_string(::GetLastError()) + ")";
@@ -54,12 +44,9 @@ void Outbox::Add(const std::string& fileKey, const std::string& sourceFile,
     const std::string id = AlarmId(fileKey, 0);
     const std::string name = m_folder + "\\" + id.substr(0, id.find('-')) + ".json";
     const std::string part = name + ".part";
-    FILE* file = fopen(part.c_str(), "wb");
-    bool written = file && fwrite(body.data(), 1, body.size(), file) == body.size();
-    if (file)
-        written = fclose(file) == 0 && written;
-    if (!written || !::MoveFileExA(part.c_str(), name.c_str(),
-                                   MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH))
+    if (!zavrun::WriteTextFile(part, body) ||
+        !::MoveFileExA(part.c_str(), name.c_str(),
+                       MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH))
         throw std::runtime_error(name + ": cannot be written");
 }
 
@@ -134,7 +121,7 @@ bool WebhookSender::Post(const std::string& body, std::string& error) const {
 int WebhookSender::SendPending(std::string& error) {
     int sent = 0;
     for (const std::string& path : m_outbox.Pending()) {
-        if (!Post(ReadAll(path), error))
+        if (!Post(zavrun::ReadTextFile(path), error))
             break;
         ::DeleteFileA(path.c_str());
         ++sent;

@@ -15,6 +15,7 @@
 
 #include "BenchResult.h"
 #include "ZAVTools.h"
+#include "support/Files.h"
 
 namespace {
 
@@ -49,21 +50,10 @@ double Run(const std::string& command, const std::string& folder, PROCESS_INFORM
     return std::chrono::duration<double>(Clock::now() - start).count();
 }
 
-std::string ReadAll(const std::string& path) {
-    std::string text;
-    if (FILE* file = fopen(path.c_str(), "rb")) {
-        char buffer[65536];
-        for (size_t got; (got = fread(buffer, 1, sizeof buffer, file)) > 0;)
-            text.append(buffer, got);
-        fclose(file);
-    }
-    return text;
-}
-
 // The files the journal has committed, by name ("commit STORE END COUNT Folder|NAME|...").
 std::vector<std::string> Committed(const std::string& journal) {
     std::vector<std::string> names;
-    const std::string text = ReadAll(journal);
+    const std::string text = zavtest::ReadWholeFile(journal);
     for (size_t at = 0; (at = text.find('|', at)) != std::string::npos;) {
         const size_t end = text.find('|', at + 1);
         names.push_back(text.substr(at + 1, end - at - 1));

@@ -9,14 +9,8 @@ namespace zavservice {
 
 ChartedFile ChartFile(const WatchedFolder& folder, const std::string& path,
                       const std::string& fileKey, zavrun::HostModule& module) {
-    zavrun::RunOptions options;
+    zavrun::RunOptions options = folder.options;
     options.dataFile = path;
-    options.qcpFile = folder.qcpFile;
-    options.processVariables = folder.processVariables;
-    options.alarmKinds = folder.alarmKinds;
-    options.ignoreVariable = folder.ignoreVariable;
-    options.ignoreThreshold = folder.ignoreThreshold;
-    options.quiet = true;
     std::vector<std::string> lines;
     zavrun::AlarmService service(nullptr);
     service.CollectInto(&lines);

@@ -131,7 +131,7 @@ WatchedFolder ReadFolder(Section section, const std::string& name) {
     watched.name = name;
     watched.folder = section.Path("Folder", true, true, false);
     watched.pattern = section.Text("Pattern", false, "*.csv");
-    watched.qcpFile = section.Path("Qcp", true, false, false);
+    const std::string qcpFile = section.Path("Qcp", true, false, false);
     std::vector<std::string> arguments = {"--data", "-", "--qcp", "-"};
     for (const auto& [key, option] :
          {std::pair<const char*, const char*>{"ProcessVars", "--process-vars"},
@@ -144,17 +144,14 @@ WatchedFolder ReadFolder(Section section, const std::string& name) {
             arguments.push_back(value);
         }
         try {
-            zavrun::ParseCommandLine(arguments);
+            watched.options = zavrun::ParseCommandLine(arguments);
         } catch (const zavrun::UsageError& e) {
             const std::string text = e.what();
             section.Fail(key, text.substr(text.find(": ") + 2));
         }
     }
-    const zavrun::RunOptions options = zavrun::ParseCommandLine(arguments);
-    watched.processVariables = options.processVariables;
-    watched.alarmKinds = options.alarmKinds;
-    watched.ignoreVariable = options.ignoreVariable;
-    watched.ignoreThreshold = options.ignoreThreshold;
+    watched.options.qcpFile = qcpFile;
+    watched.options.quiet = true;
     section.CheckKeys();
     return watched;
 }

@@ -22,15 +22,16 @@
 #include <string>
 #include <vector>
 
+#include "CommandLine.h"
+
 namespace zavservice {
 
 struct WatchedFolder {
     std::string name; // the section
-    std::string folder, pattern = "*.csv", qcpFile;
-    std::vector<std::string> processVariables;
-    std::vector<std::string> alarmKinds; // as zavrun's --alarms takes them
-    std::string ignoreVariable;
-    double ignoreThreshold = 0.0;
+    std::string folder, pattern = "*.csv";
+    // How each file is charted, as zavrun's command line gives it: the project, the process
+    // variables, the alarm kinds and the ignore variable (the data file is each file's own).
+    zavrun::RunOptions options;
 };
 
 struct ServiceConfig {

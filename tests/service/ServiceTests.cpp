@@ -53,8 +53,8 @@ TEST(ServiceConfig, EveryMistakeNamesTheFileTheSectionAndTheKey) {
     EXPECT_EQ(dir / "store", good.storeFolder);
     ASSERT_EQ(1u, good.folders.size());
     EXPECT_EQ("Line A|*.csv|Line|4", good.folders[0].name + "|" + good.folders[0].pattern + "|" +
-                                         good.folders[0].processVariables.at(0) + "|" +
-                                         std::to_string(good.folders[0].alarmKinds.size()));
+                                         good.folders[0].options.processVariables.at(0) + "|" +
+                                         std::to_string(good.folders[0].options.alarmKinds.size()));
     // Text appended to the good file | what the message must hold.
     const std::pair<const char*, const char*> rows[] = {
         {"Alarms=everything\n", "[Line A] Alarms: unknown alarm kind \"everything\""},

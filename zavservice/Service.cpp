@@ -184,4 +184,18 @@ void Service::Take(const WatchedFolder& folder, const std::string& name) {
     ::MoveFileA(path.c_str(), FreeName(folder.folder, "done", name).c_str());
 }
 
+void RunService(
+    const std::string& configFile, const char* how,
+    const std::function<void(ServiceModule& module, const ServiceConfig& config)>& ready) {
+    const ServiceConfig config = LoadServiceConfig(configFile);
+    ::CreateDirectoryA(config.logFolder.c_str(), nullptr);
+    ServiceModule module(config.logFolder, config.logLevel);
+    Service service(config, module);
+    ready(module, config);
+    ModuleLog(module, LOG_INFO, "zavservice started %s: %zu watched folder(s), store %s", how,
+              config.folders.size(), config.storeFolder.c_str());
+    service.Run();
+    ModuleLog(module, LOG_INFO, "zavservice stopped");
+}
+
 } // namespace zavservice

@@ -4,6 +4,7 @@
 // moved to done\ (or failed\ with <name>.error.txt). The webhook's deliveries go on beside.
 #pragma once
 
+#include <functional>
 #include <map>
 #include <memory>
 #include <string>
@@ -14,6 +15,21 @@
 #include "Webhook.h"
 
 namespace zavservice {
+
+// The service's module: the daily log, its guard and the stop event, its event-log reports
+// under the service's name.
+class ServiceModule : public zavrun::HostModule {
+public:
+    using HostModule::HostModule;
+    const char* GetServiceName() override { return "zavservice"; }
+};
+
+// The configuration loaded and the service run with a module of its own until its stop event;
+// `ready` is told the module once the service can take files (`how`: "in a console"...).
+// Raises ConfigError and the store's std::runtime_error before it is ready.
+void RunService(
+    const std::string& configFile, const char* how,
+    const std::function<void(ServiceModule& module, const ServiceConfig& config)>& ready);
 
 class Service {
 public:

@@ -77,15 +77,11 @@ void WINAPI ServiceMain(DWORD, char**) {
     } com;
     Report(SERVICE_START_PENDING);
     try {
-        const ServiceConfig config = LoadServiceConfig(g_configFile);
-        ::CreateDirectoryA(config.logFolder.c_str(), nullptr);
-        zavrun::HostModule module(config.logFolder, config.logLevel);
-        g_stop = module.m_hStopEvent;
-        Service service(config, module);
-        Report(SERVICE_RUNNING);
-        ModuleLog(module, LOG_INFO, "zavservice started by the service control manager");
-        service.Run();
-        ModuleLog(module, LOG_INFO, "zavservice stopped");
+        RunService(g_configFile, "by the service control manager",
+                   [](ServiceModule& module, const ServiceConfig&) {
+                       g_stop = module.m_hStopEvent;
+                       Report(SERVICE_RUNNING);
+                   });
         g_stop = nullptr;
         Report(SERVICE_STOPPED);
     } catch (const std::exception& e) {

@@ -20,22 +20,12 @@ namespace {
 
 const char kUsage[] = "usage: zavservice install --config FILE | uninstall | run --config FILE\n";
 
-class ServiceModule : public zavrun::HostModule {
-public:
-    using HostModule::HostModule;
-    const char* GetServiceName() override { return "zavservice"; }
-};
-
 int RunInConsole(const std::string& configFile) {
-    const zavservice::ServiceConfig config = zavservice::LoadServiceConfig(configFile);
-    ::CreateDirectoryA(config.logFolder.c_str(), nullptr);
-    ServiceModule module(config.logFolder, config.logLevel);
-    zavservice::Service service(config, module);
-    ModuleLog(module, LOG_INFO, "zavservice started: %zu watched folder(s), store %s",
-              config.folders.size(), config.storeFolder.c_str());
-    fprintf(stderr, "zavservice: watching %zu folder(s); Ctrl+C stops\n", config.folders.size());
-    service.Run();
-    ModuleLog(module, LOG_INFO, "zavservice stopped");
+    zavservice::RunService(configFile, "in a console",
+                           [](zavservice::ServiceModule&, const zavservice::ServiceConfig& config) {
+                               fprintf(stderr, "zavservice: watching %zu folder(s); Ctrl+C stops\n",
+                                       config.folders.size());
+                           });
     return 0;
 }
 

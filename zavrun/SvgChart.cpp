@@ -58,6 +58,21 @@ Signal SignalAt(const ChartPart& part, size_t i) {
     return Signal::none;
 }
 
+// How many samples of a part signal, by kind: counted once for the legend and the summary.
+struct SignalCount {
+    size_t control = 0, warning = 0;
+};
+
+SignalCount CountSignals(const ChartPart& part) {
+    SignalCount count;
+    for (size_t i = 0; i < part.values.size(); ++i) {
+        const Signal signal = SignalAt(part, i);
+        count.control += signal == Signal::control;
+        count.warning += signal == Signal::warning;
+    }
+    return count;
+}
+
 // Maps sample indexes and values of one part into its plot, and gives the round values of its
 // axis. Sample i owns the slot from Left(i) to Left(i + 1).
 class Scale {
@@ -381,18 +396,16 @@ struct Presence {
     bool warning = false, spec = false, phase = false, control = false, amber = false, runs = false;
 };
 
-Presence Present(const ChartPicture& picture) {
+Presence Present(const ChartPicture& picture, const std::vector<SignalCount>& signals) {
     Presence present;
-    for (const ChartPart& part : picture.parts) {
+    for (size_t i = 0; i < picture.parts.size(); ++i) {
+        const ChartPart& part = picture.parts[i];
         present.warning |= std::isfinite(LastFinite(part.upperWarning));
         present.spec |= part.specLines;
         present.phase |= picture.phaseI > 0 && picture.phaseI < part.values.size();
         present.runs |= !part.runs.empty();
-        for (size_t i = 0; i < part.values.size(); ++i) {
-            const Signal signal = SignalAt(part, i);
-            present.control |= signal == Signal::control;
-            present.amber |= signal == Signal::warning;
-        }
+        present.control |= signals[i].control > 0;
+        present.amber |= signals[i].warning > 0;
     }
     return present;
 }
@@ -402,8 +415,9 @@ struct LegendItem {
     double Width() const { return 30 + Characters(text) * kFontWidth; }
 };
 
-std::vector<LegendItem> LegendItems(const ChartPicture& picture) {
-    const Presence present = Present(picture);
+std::vector<LegendItem> LegendItems(const ChartPicture& picture,
+                                    const std::vector<SignalCount>& signals) {
+    const Presence present = Present(picture, signals);
     auto line = [](const char* colour, const char* dash) {
         return "<line x1=\"0\" x2=\"18\" y1=\"0\" y2=\"0\" stroke=\"" + std::string(colour) +
                "\" stroke-width=\"1.5\"" +
@@ -457,8 +471,26 @@ double AppendLegend(std::string* svg, const std::vector<LegendItem>& items, doub
     return items.empty() ? 0 : y - top + kLegendHeight;
 }
 
+// "XBar: CL ..., control limits ... to ...; n beyond the control limits, ...".
+std::string PartSummary(const ChartPart& part, const SignalCount& signals) {
+    auto range = [](const std::vector<double>& low, const std::vector<double>& high) {
+        const double a = LastFinite(low), b = LastFinite(high);
+        if (!std::isfinite(a))
+            return std::isfinite(b) ? "below " + Short(b) : std::string("none");
+        return std::isfinite(b) ? Short(a) + " to " + Short(b) : "above " + Short(a);
+    };
+    std::string text = part.name + ": CL " + Short(LastFinite(part.center)) + ", control limits " +
+                       range(part.lowerControl, part.upperControl);
+    if (std::isfinite(LastFinite(part.upperWarning)) ||
+        std::isfinite(LastFinite(part.lowerWarning)))
+        text += ", warning limits " + range(part.lowerWarning, part.upperWarning);
+    return text + "; " + std::to_string(signals.control) + " beyond the control limits, " +
+           std::to_string(signals.warning) + " outside only the warning limits";
+}
+
 // The lines of text under the chart.
-std::vector<std::string> Summary(const ChartPicture& picture) {
+std::vector<std::string> Summary(const ChartPicture& picture,
+                                 const std::vector<SignalCount>& signals) {
     std::vector<std::string> lines;
     if (picture.parts.empty())
         return ParetoSummary(picture.pareto);
@@ -469,8 +501,8 @@ std::vector<std::string> Summary(const ChartPicture& picture) {
     if (std::isfinite(picture.sigma))
         first += "; sigma " + Short(picture.sigma);
     lines.push_back(first);
-    for (const ChartPart& part : picture.parts)
-        lines.push_back(PartSummary(part));
+    for (size_t i = 0; i < picture.parts.size(); ++i)
+        lines.push_back(PartSummary(picture.parts[i], signals[i]));
     std::vector<int> perTest(7);
     for (const RunsMark& run : picture.parts[0].runs)
         if (run.test >= 0 && run.test < 7)
@@ -492,32 +524,13 @@ std::vector<std::string> Summary(const ChartPicture& picture) {
 
 } // namespace
 
-std::string PartSummary(const ChartPart& part) {
-    size_t control = 0, warning = 0;
-    for (size_t i = 0; i < part.values.size(); ++i) {
-        const Signal signal = SignalAt(part, i);
-        control += signal == Signal::control;
-        warning += signal == Signal::warning;
-    }
-    auto range = [](const std::vector<double>& low, const std::vector<double>& high) {
-        const double a = LastFinite(low), b = LastFinite(high);
-        if (!std::isfinite(a))
-            return std::isfinite(b) ? "below " + Short(b) : std::string("none");
-        return std::isfinite(b) ? Short(a) + " to " + Short(b) : "above " + Short(a);
-    };
-    std::string text = part.name + ": CL " + Short(LastFinite(part.center)) + ", control limits " +
-                       range(part.lowerControl, part.upperControl);
-    if (std::isfinite(LastFinite(part.upperWarning)) ||
-        std::isfinite(LastFinite(part.lowerWarning)))
-        text += ", warning limits " + range(part.lowerWarning, part.upperWarning);
-    return text + "; " + std::to_string(control) + " beyond the control limits, " +
-           std::to_string(warning) + " outside only the warning limits";
-}
-
 std::string RenderSvg(const ChartPicture& picture) {
-    const std::vector<std::string> summary = Summary(picture);
+    std::vector<SignalCount> signals;
+    for (const ChartPart& part : picture.parts)
+        signals.push_back(CountSignals(part));
+    const std::vector<std::string> summary = Summary(picture, signals);
     const bool pareto = !picture.pareto.counts.empty();
-    const std::vector<LegendItem> legend = LegendItems(picture);
+    const std::vector<LegendItem> legend = LegendItems(picture, signals);
     const double partsTop = kTitleHeight + AppendLegend(nullptr, legend, 0);
     const double paretoTop = partsTop + kPartHeight * picture.parts.size();
     const double summaryTop = paretoTop + (pareto ? ParetoHeight(picture.pareto) : 0) + 8;

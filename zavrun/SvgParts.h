@@ -8,9 +8,6 @@
 
 namespace zavrun {
 
-// "XBar: CL ..., control limits ... to ...; n beyond the control limits, ...".
-std::string PartSummary(const ChartPart& part);
-
 // The Pareto chart's band below the parts (its height depends on whether the names are turned),
 // and its summary lines.
 double ParetoHeight(const ParetoPart& pareto);

@@ -155,19 +155,22 @@ const SizeConstants& ChartModel::ConstantsFor(uint32_t m) {
         return Limits{std::max(0.0, center - k * spread), center + k * spread};
     };
     if (m_dispersion == Dispersion::kVariance) {
-        // Probability limits: the tail areas of 3 and 2 sigma of a normal variable, each side.
+        // Probability limits: the normal tail areas beyond the bands' sigmas, each side.
         const double df = m - 1.0;
         auto probability = [df](double k) {
             return Limits{ChiSquareQuantile(NormalCdf(-k), df) / df,
                           ChiSquareQuantile(NormalCdf(k), df) / df};
         };
-        c = SizeConstants{1.0, probability(3), probability(2)};
+        c = SizeConstants{1.0, probability(Sigmas(Band::kControl)),
+                          probability(Sigmas(Band::kWarning))};
     } else if (m_dispersion == Dispersion::kStdDev || m_dispersion == Dispersion::kMovingStdDev) {
         double c4 = ComputeC4(m), spread = std::sqrt(1.0 - c4 * c4);
-        c = SizeConstants{c4, band(c4, spread, 3), band(c4, spread, 2)};
+        c = SizeConstants{c4, band(c4, spread, Sigmas(Band::kControl)),
+                          band(c4, spread, Sigmas(Band::kWarning))};
     } else {
         double d2 = ComputeD2(m), d3 = ComputeD3(m);
-        c = SizeConstants{d2, band(d2, d3, 3), band(d2, d3, 2)};
+        c = SizeConstants{d2, band(d2, d3, Sigmas(Band::kControl)),
+                          band(d2, d3, Sigmas(Band::kWarning))};
     }
     return c;
 }
@@ -360,12 +363,11 @@ void ChartModel::RankCategories(const TableView& view) {
 
 void ChartModel::FindAbsentLimits() {
     const long type = m_options.chartType;
-    for (int w = 0; w < 2; ++w) {
-        const double k = w == 0 ? 3 : 2;
-        bool* absent = m_absent[w];
+    for (Band band : {Band::kControl, Band::kWarning}) {
+        bool* absent = m_absent[band == Band::kControl ? 0 : 1];
         std::fill(absent, absent + 4, true);
         for (size_t i = 0; i < m_samples.size(); ++i) {
-            Limits x = XLimits(i, k), r = RLimits(i, k);
+            Limits x = XLimits(i, band), r = RLimits(i, band);
             absent[0] =
                 absent[0] && (std::isnan(x.lower) || (IsAttributeChart(type) && x.lower <= 0));
             absent[1] = absent[1] && (std::isnan(x.upper) || (type == kPChart && x.upper >= 1));
@@ -375,11 +377,11 @@ void ChartModel::FindAbsentLimits() {
     }
 }
 
-Limits ChartModel::XLimits(size_t sample, double k) const {
+Limits ChartModel::XLimits(size_t sample, Band band) const {
     const long type = m_options.chartType;
-    if (type == kCusum && k >= 3)
+    if (type == kCusum && band == Band::kControl)
         return Limits{-m_options.cusumH, m_options.cusumH};
-    double half = k * m_samples[sample].xError;
+    double half = Sigmas(band) * m_samples[sample].xError;
     if (type == kPareto || type == kCusum || std::isnan(half))
         return Limits{kMissing, kMissing};
     Limits limits{m_center - half, m_center + half};
@@ -390,11 +392,11 @@ Limits ChartModel::XLimits(size_t sample, double k) const {
     return limits;
 }
 
-Limits ChartModel::RLimits(size_t sample, double k) const {
+Limits ChartModel::RLimits(size_t sample, Band band) const {
     uint32_t m = m_samples[sample].m;
     if (m_dispersion == Dispersion::kNone || m < 2)
         return Limits{kMissing, kMissing};
-    const Limits& factor = k >= 3 ? m_constants[m].control : m_constants[m].warning;
+    const Limits& factor = band == Band::kControl ? m_constants[m].control : m_constants[m].warning;
     return Limits{factor.lower * m_rScale, factor.upper * m_rScale};
 }
 

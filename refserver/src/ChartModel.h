@@ -1,6 +1,7 @@
 // The computed chart: the samples with their measures, the centre lines and the sigma estimate
-// from the phase-I samples, and the control (3 sigma) and warning (2 sigma) limits of every
-// sample, which depend on its size (and, for EWMA and moving averages, on its place).
+// from the phase-I samples, and the control (k sigma, 3 unless the project says otherwise) and
+// warning (2 sigma) limits of every sample, which depend on its size (and, for EWMA and moving
+// averages, on its place).
 //
 // Variables charts (sigma from the phase-I samples that have the dispersion statistic):
 //   XBar & R, & S, & V square  X: sample mean; R: range, S: sd (n-1), V: variance S^2;
@@ -55,6 +56,9 @@ struct SizeConstants {
     Limits warning;
 };
 
+// The control limits, or the warning limits.
+enum class Band { kControl, kWarning };
+
 enum class Dispersion { kRange, kStdDev, kVariance, kMovingRange, kMovingStdDev, kNone };
 
 class ChartModel {
@@ -68,15 +72,20 @@ public:
     double Sigma() const noexcept { return m_sigma; }
     size_t PhaseISamples() const noexcept { return m_phaseI; }
 
-    // k = 3 for control limits, 2 for warning limits.
-    Limits XLimits(size_t sample, double k) const;
-    Limits RLimits(size_t sample, double k) const;
+    // Standard errors from the centre to the limits of the band.
+    double Sigmas(Band band) const noexcept {
+        return band == Band::kControl ? m_options.controlSigmas : 2;
+    }
+    Limits XLimits(size_t sample, Band band) const;
+    Limits RLimits(size_t sample, Band band) const;
     double RCenter(size_t sample) const;
     double XSigma(size_t sample) const { return m_samples[sample].xError; }
     // C+ (upper) and C- (lower) of a CuSum chart at the sample.
     Limits Cusum(size_t sample) const { return m_cusum[sample]; }
-    // [X lower, X upper, R lower, R upper] absent, for k.
-    bool Absent(int limit, double k) const noexcept { return m_absent[k >= 3 ? 0 : 1][limit]; }
+    // [X lower, X upper, R lower, R upper] absent, for the band.
+    bool Absent(int limit, Band band) const noexcept {
+        return m_absent[band == Band::kControl ? 0 : 1][limit];
+    }
 
 private:
     void Group(const TableView& view);

@@ -112,10 +112,10 @@ void ChartRun::RaiseProgress(DISPID id, long value, bool withValue) {
 
 void ChartRun::CheckLimits(size_t i) {
     const Sample& s = m_model.Samples()[i];
-    long control = (Outside(s.x, m_model.XLimits(i, 3)) ? 1 : 0) |
-                   (Outside(s.r, m_model.RLimits(i, 3)) ? 2 : 0);
-    long warning = (!(control & 1) && Outside(s.x, m_model.XLimits(i, 2)) ? 1 : 0) |
-                   (!(control & 2) && Outside(s.r, m_model.RLimits(i, 2)) ? 2 : 0);
+    long control = (Outside(s.x, m_model.XLimits(i, Band::kControl)) ? 1 : 0) |
+                   (Outside(s.r, m_model.RLimits(i, Band::kControl)) ? 2 : 0);
+    long warning = (!(control & 1) && Outside(s.x, m_model.XLimits(i, Band::kWarning)) ? 1 : 0) |
+                   (!(control & 2) && Outside(s.r, m_model.RLimits(i, Band::kWarning)) ? 2 : 0);
     if (control && m_server.Enabled(kOutOfControl)) {
         RaiseSampleAlarm(DISPID_SampleOutOfControl, i, control);
         ++m_statistics.outOfControlEvents;

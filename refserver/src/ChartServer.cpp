@@ -138,55 +138,55 @@ HRESULT ChartServer::raw_RMeasure(long sample, double* result) {
     return Give(result, [&] { return m_model->Samples()[Index(sample)].r; });
 }
 HRESULT ChartServer::raw_XLowerControlLimit(long sample, double* result) {
-    return Give(result, [&] { return m_model->XLimits(Index(sample), 3).lower; });
+    return Give(result, [&] { return m_model->XLimits(Index(sample), Band::kControl).lower; });
 }
 HRESULT ChartServer::raw_XUpperControlLimit(long sample, double* result) {
-    return Give(result, [&] { return m_model->XLimits(Index(sample), 3).upper; });
+    return Give(result, [&] { return m_model->XLimits(Index(sample), Band::kControl).upper; });
 }
 HRESULT ChartServer::raw_XLowerWarningLimit(long sample, double* result) {
-    return Give(result, [&] { return m_model->XLimits(Index(sample), 2).lower; });
+    return Give(result, [&] { return m_model->XLimits(Index(sample), Band::kWarning).lower; });
 }
 HRESULT ChartServer::raw_XUpperWarningLimit(long sample, double* result) {
-    return Give(result, [&] { return m_model->XLimits(Index(sample), 2).upper; });
+    return Give(result, [&] { return m_model->XLimits(Index(sample), Band::kWarning).upper; });
 }
 HRESULT ChartServer::raw_RLowerControlLimit(long sample, double* result) {
-    return Give(result, [&] { return m_model->RLimits(Index(sample), 3).lower; });
+    return Give(result, [&] { return m_model->RLimits(Index(sample), Band::kControl).lower; });
 }
 HRESULT ChartServer::raw_RUpperControlLimit(long sample, double* result) {
-    return Give(result, [&] { return m_model->RLimits(Index(sample), 3).upper; });
+    return Give(result, [&] { return m_model->RLimits(Index(sample), Band::kControl).upper; });
 }
 HRESULT ChartServer::raw_RLowerWarningLimit(long sample, double* result) {
-    return Give(result, [&] { return m_model->RLimits(Index(sample), 2).lower; });
+    return Give(result, [&] { return m_model->RLimits(Index(sample), Band::kWarning).lower; });
 }
 HRESULT ChartServer::raw_RUpperWarningLimit(long sample, double* result) {
-    return Give(result, [&] { return m_model->RLimits(Index(sample), 2).upper; });
+    return Give(result, [&] { return m_model->RLimits(Index(sample), Band::kWarning).upper; });
 }
 
 // A limit is absent when the chart type has none, or when it is cut to its bound (zero, or one
 // for a fraction) for every sample.
 HRESULT ChartServer::raw_XNoLowerControlLimit(long* result) {
-    return Give(result, [&] { return long(m_model->Absent(0, 3)); });
+    return Give(result, [&] { return long(m_model->Absent(0, Band::kControl)); });
 }
 HRESULT ChartServer::raw_XNoUpperControlLimit(long* result) {
-    return Give(result, [&] { return long(m_model->Absent(1, 3)); });
+    return Give(result, [&] { return long(m_model->Absent(1, Band::kControl)); });
 }
 HRESULT ChartServer::raw_RNoLowerControlLimit(long* result) {
-    return Give(result, [&] { return long(m_model->Absent(2, 3)); });
+    return Give(result, [&] { return long(m_model->Absent(2, Band::kControl)); });
 }
 HRESULT ChartServer::raw_RNoUpperControlLimit(long* result) {
-    return Give(result, [&] { return long(m_model->Absent(3, 3)); });
+    return Give(result, [&] { return long(m_model->Absent(3, Band::kControl)); });
 }
 HRESULT ChartServer::raw_XNoLowerWarningLimit(long* result) {
-    return Give(result, [&] { return long(m_model->Absent(0, 2)); });
+    return Give(result, [&] { return long(m_model->Absent(0, Band::kWarning)); });
 }
 HRESULT ChartServer::raw_XNoUpperWarningLimit(long* result) {
-    return Give(result, [&] { return long(m_model->Absent(1, 2)); });
+    return Give(result, [&] { return long(m_model->Absent(1, Band::kWarning)); });
 }
 HRESULT ChartServer::raw_RNoLowerWarningLimit(long* result) {
-    return Give(result, [&] { return long(m_model->Absent(2, 2)); });
+    return Give(result, [&] { return long(m_model->Absent(2, Band::kWarning)); });
 }
 HRESULT ChartServer::raw_RNoUpperWarningLimit(long* result) {
-    return Give(result, [&] { return long(m_model->Absent(3, 2)); });
+    return Give(result, [&] { return long(m_model->Absent(3, Band::kWarning)); });
 }
 
 HRESULT ChartServer::EnumConnectionPoints(IEnumConnectionPoints** out) {

@@ -144,6 +144,11 @@ private:
             {L"RunLengthZoneC", [&] { r.zoneC = Integer(e, 1, many); }},
             {L"RunLengthBeyondC", [&] { r.beyondC = Integer(e, 1, many); }},
             {L"SampleAddedEvents", [&] { o.sampleAddedEvents = Integer(e, 0, 1) != 0; }},
+            {L"ControlLimitSigmas",
+             [&] {
+                 o.controlSigmas = Real(e, L"above 2 (the warning limits) and at most 10",
+                                        [](double v) { return v > 2 && v <= 10; });
+             }},
             {L"Span", [&] { o.span = Integer(e, 2, kMaxSpan); }},
             {L"Lambda",
              [&] {
@@ -202,6 +207,11 @@ private:
             if ((type < s.first || type > s.last) && Given(s.key))
                 Bad(Format(L"%ls applies only to %ls, not to ChartType %ld", s.key, s.charts,
                            type));
+        // The CuSum's decision interval is CusumH, and a ranking has no limits.
+        if ((type == kCusum || type == kPareto) && Given(L"ControlLimitSigmas"))
+            Bad(Format(L"ControlLimitSigmas applies to every chart type but the CuSum and Pareto "
+                       L"charts (ChartType 9 and 14), not to ChartType %ld",
+                       type));
     }
 
     void Check() {

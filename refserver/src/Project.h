@@ -57,6 +57,7 @@ struct ChartOptions {
     SpecLimits spec;
     RunRules runs;
     bool sampleAddedEvents = false;
+    double controlSigmas = 3; // control limits from the centre, in standard errors
     long span = 3;            // moving average and moving standard deviation
     double lambda = 0.2;      // EWMA weight of the newest sample
     double cusumK = 0.5;      // CuSum allowance, in standard errors of the sample mean

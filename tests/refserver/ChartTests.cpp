@@ -329,6 +329,8 @@ TEST(ChartServer, BadProjectsAreRefusedWithTheFileTheKeyAndTheProblem) {
         {d + "ChartType=9\nCusumK=-1\n", "CusumK is \"-1\"; it must be a number of 0 or more"},
         {d + "ChartType=9\nCusumH=0\n", "CusumH is \"0\"; it must be a number above 0"},
         {d + "Span=4\n", "Span applies only to ChartType 4 to 6, not to ChartType 0"},
+        {d + "ControlLimitSigmas=2\n", "ControlLimitSigmas is \"2\"; it must be a number above 2 "},
+        {d + "ChartType=9\nControlLimitSigmas=3.5\n", "but the CuSum and Pareto charts"},
         {d + "ChartType=10\n", "ObservationVar applies only to variables charts"},
         {"[REFSERVER]\nChartType=10\nCountVar=Defects\n",
          "CountVar names the variable \"Defects\""},

@@ -39,6 +39,25 @@ const std::vector<double> kShift = {9.45,  7.99,  9.29,  11.66, 12.16, 10.18, 8.
                                     10.62, 10.31, 8.52,  10.84, 10.90, 9.33,  12.29, 11.50,
                                     10.60, 11.08, 10.38, 11.62, 11.31, 10.52};
 
+// Standard deviations of 24 samples of six refractive indices (printed sum 30.34).
+const std::vector<double> kIndexSpreads = {1.30, .88, 1.43, 1.59, 1.52, 1.27, 1.16, .79,
+                                           1.48, .80, 1.42, 1.65, 1.28, 1.14, 1.37, 1.40,
+                                           1.58, .98, 1.21, .75,  1.34, 1.60, 1.22, 1.18};
+// Nonconforming wafers in 50 lots of 200 (sum 357).
+const std::vector<double> kWafers = {8, 7, 11, 3, 6,  11, 4,  4, 5,  8, 8,  6, 7,  6, 10, 7, 9,
+                                     5, 6, 8,  8, 10, 4,  11, 4, 11, 6, 6,  9, 5,  4, 7,  5, 7,
+                                     8, 5, 10, 9, 7,  9,  4,  9, 4,  7, 11, 8, 10, 8, 7,  5};
+
+// Samples of six with the printed standard deviations: three observations each side of the
+// mean at s sqrt(5/6).
+std::string SpreadsCsv() {
+    std::string csv = "x\n";
+    for (double s : kIndexSpreads)
+        for (int i = 0; i < 6; ++i)
+            csv += std::to_string(96.54 + (i % 2 ? 1 : -1) * s * std::sqrt(5.0 / 6)) + "\n";
+    return csv;
+}
+
 // The books chart kShift against the known mean 10 and sigma 1. The server estimates them from
 // its phase-I samples, so sample 1 (the only phase-I sample) is the pair 10 -+ d with d =
 // d2(2)/sqrt(2): mean 10, sigma = 2d/d2(2) = sqrt(2), a pair's mean has sigma 1; every book value
@@ -108,6 +127,11 @@ TEST(Textbook, ChartsReproduceThePublishedLimitsAndSignals) {
         {"Np", "Bad,Cans\n" + Lines(kCans, std::vector<double>(30, 50)),
          "ChartType=13\nCountVar=Bad\nSizeVar=Cans\n", 0.005,
          "15 X 22 2.62 11.57 20.51|5 X 4 2.62 11.57 20.51", "00001111", ",15,23|,5,11,18,21,22"},
+        // Published np chart of 50 lots of 200 wafers: centre 7.14, upper limit 15.01184, the
+        // lower one -0.7318 cut to 0; every lot inside.
+        {"Np", "Bad,Wafers\n" + Lines(kWafers, std::vector<double>(50, 200)),
+         "ChartType=13\nCountVar=Bad\nSizeVar=Wafers\n", 0.000005, "1 X 8 0 7.14 15.01184",
+         "10001111", "|"},
         // Printed tabular CuSum with k = 0.5, h = 5: C-3 = 1.77, C+28 = 4.47, C+29 = 5.28 (the
         // signal), C+30 = 5.30.
         {"CuSum", shift, x + "ChartType=9\nSubgroupSize=2\nPhaseISamples=1\n", 0.005,
@@ -120,10 +144,19 @@ TEST(Textbook, ChartsReproduceThePublishedLimitsAndSignals) {
          "2 X 9.945 9.5964 10 10.4036|3 X 9.7495 - 10 -|30 X 10.6468 9.3124 10 10.6876|2 R 0 0 "
          "1.5958 5.2126",
          "00001010", "|,27,29,30,31"},
+        // The book's limits of the same chart, L = 2.7: 9.38 and 10.62 once the start-up has
+        // passed; z29 = 10.6468 beyond them, and z30 too.
+        {"EWMA", shift,
+         x + "ChartType=7\nSubgroupSize=2\nPhaseISamples=1\nLambda=0.1\nControlLimitSigmas=2.7\n",
+         0.005, "30 X 10.6468 9.38 10 10.62|31 X - 9.38 10 10.62", "00001010", ",30,31|,27,29"},
         // Printed moving averages of span 5: M5 = 10.11 inside 8.66 and 11.34 (10 -+ 3/sqrt 5).
         // By hand, sample 2 averages the phase-I pair's mean and 9.45: 9.725, 10 -+ 3/sqrt 2.
         {"MA", shift, x + "ChartType=5\nSubgroupSize=2\nPhaseISamples=1\nSpan=5\n", 0.005,
          "6 X 10.11 8.66 10 11.34|2 X 9.725 7.879 10 12.121", "00001010", "|,25,26,27,28,29,30,31"},
+        // Printed S^2 chart with probability limits at 0.001 each side (3.090232 sigma) and the
+        // mean of the variances, 1.666433: 0.07 and 6.837; every sample inside.
+        {"V2", SpreadsCsv(), x + "ChartType=2\nSubgroupSize=6\nControlLimitSigmas=3.090232306\n",
+         0.0005, "1 R 1.69 0.07 - 6.837", "00000000", "|"},
         // By hand, subgroups of 3 (S^2 1 4 3 0 36), phase I the first four: sigma^2 2, centre
         // 45/12; chi-square with 2 df has the quantile -2 ln(1 - p), so the S^2 limits are
         // 2 (-ln(1 - tail)) and 2 (-ln tail): control 0.0027016, 13.215452 (tail 0.0013499). X

@@ -1,6 +1,7 @@
-// The time-weighted, attribute and Pareto charts against published worked examples (their data
-// reproduce the books' printed centre lines before the limits count), and against small data
-// sets worked by hand where no published example is at hand.
+// Every chart type against published worked examples (their data reproduce the printed centre
+// lines before the limits count; where only sample means and standard deviations are printed,
+// samples are made that have them), and against small data sets worked by hand for what the
+// examples leave out.
 #include <gtest/gtest.h>
 #include <algorithm>
 #include <cmath>
@@ -47,14 +48,41 @@ const std::vector<double> kIndexSpreads = {1.30, .88, 1.43, 1.59, 1.52, 1.27, 1.
 const std::vector<double> kWafers = {8, 7, 11, 3, 6,  11, 4,  4, 5,  8, 8,  6, 7,  6, 10, 7, 9,
                                      5, 6, 8,  8, 10, 4,  11, 4, 11, 6, 6,  9, 5,  4, 7,  5, 7,
                                      8, 5, 10, 9, 7,  9,  4,  9, 4,  7, 11, 8, 10, 8, 7,  5};
+// Diameters of 25 batches of five wafers.
+const std::vector<double> kWaferDiameters = {
+    35.00, 34.99, 34.99, 34.98, 35.00, 35.01, 34.99, 34.99, 34.98, 35.00, 34.99, 35.00, 35.00,
+    35.00, 35.00, 35.01, 35.00, 34.99, 34.99, 35.00, 35.00, 34.99, 34.98, 34.99, 35.00, 34.99,
+    34.99, 35.00, 35.00, 35.00, 35.01, 34.98, 35.00, 35.00, 34.99, 35.00, 35.00, 34.99, 34.98,
+    34.99, 34.99, 34.98, 34.98, 35.01, 35.00, 34.99, 35.00, 35.01, 34.99, 35.01, 35.01, 35.00,
+    35.00, 34.98, 34.99, 34.99, 34.99, 35.00, 34.98, 35.01, 35.01, 34.99, 34.98, 34.99, 34.99,
+    35.00, 35.00, 34.99, 35.01, 34.99, 34.98, 34.99, 34.99, 34.98, 35.00, 34.99, 35.00, 35.00,
+    35.01, 35.00, 34.98, 34.98, 34.99, 34.99, 34.98, 35.01, 35.02, 35.00, 34.98, 35.00, 34.99,
+    34.98, 35.00, 34.99, 34.98, 34.99, 35.00, 35.00, 34.99, 34.99, 35.00, 34.99, 34.99, 34.98,
+    35.00, 35.00, 35.00, 35.01, 35.00, 35.00, 35.02, 35.00, 34.98, 35.02, 35.00, 35.00, 35.00,
+    34.99, 35.01, 34.98, 34.99, 34.99, 34.99, 35.00, 35.00};
+// Diameters of 30 tires, one at a time.
+const std::vector<double> kTires = {24.05, 23.99, 23.95, 23.93, 23.97, 24.02, 24.06, 24.10,
+                                    23.98, 24.03, 23.91, 24.06, 24.06, 23.96, 23.98, 24.06,
+                                    24.01, 24.00, 23.93, 23.92, 24.09, 24.11, 24.05, 23.98,
+                                    23.98, 24.06, 24.02, 24.06, 23.97, 23.96};
+// Means and standard deviations of 20 days of 20 turbine power outputs.
+const std::vector<double> kTurbineMeans = {
+    3487.40, 3471.65, 3488.30, 3434.20, 3475.80, 3518.10, 3492.65, 3496.40, 3398.50, 3456.05,
+    3493.60, 3563.30, 3519.05, 3474.20, 3443.60, 3586.35, 3486.45, 3492.90, 3432.80, 3496.90};
+const std::vector<double> kTurbineSpreads = {
+    220.260, 210.427, 147.025, 157.637, 258.949, 211.566, 193.779, 212.024, 199.201, 173.455,
+    187.465, 205.472, 173.676, 200.576, 222.084, 185.724, 223.474, 145.267, 190.994, 208.858};
 
-// Samples of six with the printed standard deviations: three observations each side of the
-// mean at s sqrt(5/6).
-std::string SpreadsCsv() {
+// Samples of an even size n with the printed means and standard deviations s: half of each
+// sample at the mean - s sqrt((n - 1)/n), half at the mean + s sqrt((n - 1)/n).
+std::string SummaryCsv(const std::vector<double>& means, const std::vector<double>& spreads,
+                       int n) {
     std::string csv = "x\n";
-    for (double s : kIndexSpreads)
-        for (int i = 0; i < 6; ++i)
-            csv += std::to_string(96.54 + (i % 2 ? 1 : -1) * s * std::sqrt(5.0 / 6)) + "\n";
+    for (size_t i = 0; i < means.size(); ++i)
+        for (int j = 0; j < n; ++j)
+            csv += std::to_string(means[i] +
+                                  (j % 2 ? 1 : -1) * spreads[i] * std::sqrt((n - 1.0) / n)) +
+                   "\n";
     return csv;
 }
 
@@ -108,6 +136,27 @@ std::string Alarms(const Chart& c) {
 TEST(Textbook, ChartsReproduceThePublishedLimitsAndSignals) {
     const std::string shift = ShiftCsv(), x = "ObservationVar=x\n";
     const Row rows[] = {
+        // Published limits of 25 batches of five: X 34.9823, 34.9950, 35.0077; R 0, 0.022,
+        // 0.046519 (sigma mean R/d2(5) 0.009458586).
+        {"XBar R", "x\n" + Lines(kWaferDiameters), x + "SubgroupSize=5\n", 0.00005,
+         "1 X 34.992 34.9823 34.9950 35.0077|1 R 0.02 0 0.022 0.046519", "00001000", "|,17,18,23"},
+        // Published limits of 20 days of 20: X 3351.92, 3485.41, 3618.90; S 100.207, 196.396,
+        // 292.584 (sigma mean S/c4(20) 198.996).
+        {"XBar S", SummaryCsv(kTurbineMeans, kTurbineSpreads, 20),
+         x + "ChartType=1\nSubgroupSize=20\n", 0.005,
+         "1 X 3487.40 3351.92 3485.41 3618.90|1 R 220.260 100.207 196.396 292.584", "00000000",
+         "|,16"},
+        // Published limits of 30 tires: X 23.8571, 24.0083, 24.1596; MR 0, 0.056897, 0.18585
+        // (sigma mean MR/d2(2) 0.050423).
+        {"Indiv MR", "x\n" + Lines(kTires), x + "ChartType=3\n", 0.00005,
+         "2 X 23.99 23.8571 24.0083 24.1596|2 R 0.06 0 0.056897 0.18585", "00001010", "|,12,21,22"},
+        // The standard deviation of two observations is their range over sqrt 2, and c4(2) =
+        // d2(2)/sqrt 2, sqrt(1 - c4(2)^2) = d3(2)/sqrt 2: an MS chart of span 2 has the MR chart's
+        // sigma and X limits, and its MS part is the MR part over sqrt 2: 0.056897/sqrt 2 =
+        // 0.040232, 0.18585/sqrt 2 = 0.131415.
+        {"MS", "x\n" + Lines(kTires), x + "ChartType=4\nSpan=2\n", 0.00005,
+         "2 X 23.99 23.8571 24.0083 24.1596|2 R 0.042426 0 0.040232 0.131415", "00001010",
+         "|,12,21,22"},
         // cbar 19.85; 19.85 -+ 3 sqrt(19.85): 6.48, 33.22; boards 6 and 20 out.
         {"C", "Count\n" + Lines(kBoards), "ChartType=10\nCountVar=Count\n", 0.01,
          "1 X 21 6.48 19.85 33.22|20 X 39 6.48 19.85 33.22", "00001111", ",6,20|,9,15,21"},
@@ -155,8 +204,9 @@ TEST(Textbook, ChartsReproduceThePublishedLimitsAndSignals) {
          "6 X 10.11 8.66 10 11.34|2 X 9.725 7.879 10 12.121", "00001010", "|,25,26,27,28,29,30,31"},
         // Printed S^2 chart with probability limits at 0.001 each side (3.090232 sigma) and the
         // mean of the variances, 1.666433: 0.07 and 6.837; every sample inside.
-        {"V2", SpreadsCsv(), x + "ChartType=2\nSubgroupSize=6\nControlLimitSigmas=3.090232306\n",
-         0.0005, "1 R 1.69 0.07 - 6.837", "00000000", "|"},
+        {"V2", SummaryCsv(std::vector<double>(24, 96.54), kIndexSpreads, 6),
+         x + "ChartType=2\nSubgroupSize=6\nControlLimitSigmas=3.090232306\n", 0.0005,
+         "1 R 1.69 0.07 - 6.837", "00000000", "|"},
         // By hand, subgroups of 3 (S^2 1 4 3 0 36), phase I the first four: sigma^2 2, centre
         // 45/12; chi-square with 2 df has the quantile -2 ln(1 - p), so the S^2 limits are
         // 2 (-ln(1 - tail)) and 2 (-ln tail): control 0.0027016, 13.215452 (tail 0.0013499). X

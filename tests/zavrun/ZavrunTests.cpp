@@ -386,16 +386,35 @@ TEST(ZavrunSampleData, TheRecordsAreThoseTheChartsOfBothLinesImply) {
                                     {"B SampleOutsideWarningLimits [9.99021, 10.0082]", 50},
                                     {"B SampleOutsideWarningLimits [0.00599531, 0.0406607]", 16}}),
         counts);
-    // Every bundled project charts both lines of its data.
-    const char* projects[][2] = {
-        {"production", "weight-individuals"}, {"production", "ewma-diameter"},
-        {"defects", "p-chart-nonconforming"}, {"defects", "u-chart-defects"},
-        {"defects", "np-chart-audit"},        {"defects", "pareto-causes"}};
-    for (auto [data, project] : projects) {
-        run = Zavrun(dir, "--data " ZAV_SOURCE_DIR "/sample-data/" + std::string(data) +
-                              ".csv --qcp " ZAV_SOURCE_DIR "/sample-data/" + project +
-                              ".qcp --process-vars Line --out b.jsonl");
-        EXPECT_NE(std::string::npos, run.output.find("\n2 runs, ")) << project << run.output;
+    // Every bundled project charts both lines of its data, and so does every other chart type
+    // made from one of them: {data, project, its chart keys, the keys put in their place}.
+    const std::string projects[][4] = {
+        {"production", "weight-individuals"},
+        {"production", "ewma-diameter"},
+        {"defects", "p-chart-nonconforming"},
+        {"defects", "u-chart-defects"},
+        {"defects", "np-chart-audit"},
+        {"defects", "pareto-causes"},
+        {"production", "diameter-xbar-r", "ChartType=0\n", "ChartType=1\n"},
+        {"production", "diameter-xbar-r", "ChartType=0\n", "ChartType=2\n"},
+        {"production", "weight-individuals", "ChartType=3\n", "ChartType=4\nSpan=4\n"},
+        {"production", "diameter-xbar-r", "ChartType=0\n", "ChartType=5\nSpan=4\n"},
+        {"production", "diameter-xbar-r", "ChartType=0\n", "ChartType=6\n"},
+        {"production", "ewma-diameter", "ChartType=7\n", "ChartType=8\n"},
+        {"production", "diameter-xbar-r", "ChartType=0\n", "ChartType=9\n"},
+        {"defects", "u-chart-defects", "ChartType=11\nCountVar=Defects\nSizeVar=Inspected\n",
+         "ChartType=10\nCountVar=Defects\n"}};
+    for (const auto& [data, project, keys, replacement] : projects) {
+        std::string qcp = ReadWholeFile(ZAV_SOURCE_DIR "/sample-data/" + project + ".qcp");
+        if (!keys.empty()) {
+            ASSERT_NE(std::string::npos, qcp.find(keys)) << project;
+            qcp.replace(qcp.find(keys), keys.size(), replacement);
+        }
+        zavtest::WriteTextFile(dir / "chart.qcp", qcp);
+        run = Zavrun(dir, "--data " ZAV_SOURCE_DIR "/sample-data/" + data +
+                              ".csv --qcp chart.qcp --process-vars Line --out b.jsonl");
+        EXPECT_NE(std::string::npos, run.output.find("\n2 runs, "))
+            << project << " " << replacement << run.output;
     }
 }
 

@@ -194,14 +194,21 @@ TEST(Textbook, ChartsReproduceThePublishedLimitsAndSignals) {
          "1.5958 5.2126",
          "00001010", "|,27,29,30,31"},
         // The book's limits of the same chart, L = 2.7: 9.38 and 10.62 once the start-up has
-        // passed; z29 = 10.6468 beyond them, and z30 too.
-        {"EWMA", shift,
-         x + "ChartType=7\nSubgroupSize=2\nPhaseISamples=1\nLambda=0.1\nControlLimitSigmas=2.7\n",
-         0.005, "30 X 10.6468 9.38 10 10.62|31 X - 9.38 10 10.62", "00001010", ",30,31|,27,29"},
+        // passed; z29 = 10.6468 beyond them, and z30 too. Here as EWMA & S, whose S part is by
+        // hand: the pair's s 1.128379 = c4(2) sqrt 2, upper limit (c4 + 2.7 sqrt(1 - c4^2))
+        // sqrt 2 = 3.430136, the lower one cut.
+        {"EWMA S", shift,
+         x + "ChartType=8\nSubgroupSize=2\nPhaseISamples=1\nLambda=0.1\nControlLimitSigmas=2.7\n",
+         0.005, "30 X 10.6468 9.38 10 10.62|31 X - 9.38 10 10.62|1 R 1.128379 0 1.128379 3.430136",
+         "00001010", ",30,31|,27,29"},
         // Printed moving averages of span 5: M5 = 10.11 inside 8.66 and 11.34 (10 -+ 3/sqrt 5).
         // By hand, sample 2 averages the phase-I pair's mean and 9.45: 9.725, 10 -+ 3/sqrt 2.
         {"MA", shift, x + "ChartType=5\nSubgroupSize=2\nPhaseISamples=1\nSpan=5\n", 0.005,
          "6 X 10.11 8.66 10 11.34|2 X 9.725 7.879 10 12.121", "00001010", "|,25,26,27,28,29,30,31"},
+        // The same as moving average & S; its S part by hand as above, at 3 sigma: 3.685887.
+        {"MA S", shift, x + "ChartType=6\nSubgroupSize=2\nPhaseISamples=1\nSpan=5\n", 0.005,
+         "6 X 10.11 8.66 10 11.34|1 R 1.128379 0 1.128379 3.685887", "00001010",
+         "|,25,26,27,28,29,30,31"},
         // Printed S^2 chart with probability limits at 0.001 each side (3.090232 sigma) and the
         // mean of the variances, 1.666433: 0.07 and 6.837; every sample inside.
         {"V2", SummaryCsv(std::vector<double>(24, 96.54), kIndexSpreads, 6),
